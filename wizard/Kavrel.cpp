@@ -9,6 +9,7 @@
 #include "platform/HtmlHelp.h"
 #include "platform/KeyStore.h"
 #include "platform/PlatformError.h"
+#include "platform/Termination.h"
 #include "sheet/PDFCreator.h"
 #include "wizard/Settings.h"
 #include "wizard/Step1Frm.h"
@@ -128,6 +129,7 @@ int main(int argc, char *argv[])
     if (IsSWFMode && args.size() >= 2 && OfferMovieToCaptureStep)
         OfferMovieToCaptureStep(args[1], false);
     ShowWizardStep(mainForm);
+    platform::quitOnTerminationSignals();
 
     const int result = app.exec();
 

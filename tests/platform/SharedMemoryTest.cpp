@@ -179,7 +179,7 @@ TEST_F(SharedMemoryTest, ResizeReachesOthersOnRemap)
 
 TEST_F(SharedMemoryTest, UnusableNamesAreRefusedWithAReason)
 {
-    for (const QString name : {QString(), QString("a/b"), QString(".."), QString(300, 'n')}) {
+    for (const QString &name : {QString(), QString("a/b"), QString(".."), QString(300, 'n')}) {
         QString error;
         EXPECT_EQ(platform::openSharedBlock(name, 64, &error), nullptr) << name.toStdString();
         EXPECT_FALSE(error.isEmpty());

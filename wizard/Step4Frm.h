@@ -1,0 +1,53 @@
+#pragma once
+// The page setup step: page size, orientation, margins, spacing and centring.
+// It computes nothing itself; every change asks the page preview to refresh
+// with the changed control as the cause.
+#include "wizard/BaseWizardFrm.h"
+
+#include "ui_Step4Frm.h"
+
+#include <functional>
+#include <span>
+
+// A predefined page, in millimetres as filled for portrait.
+struct TPageSize {
+    const char *Name;
+    int Width;
+    int Height;
+};
+
+// The predefined pages in the order of the page size list.
+std::span<const TPageSize> PageSizes();
+
+class TStep4Form : public TBaseWizardForm {
+    Q_OBJECT
+public:
+    // Orientations as rgOrientation lists them; its Tag keeps the last
+    // explicit one (portrait or landscape).
+    enum { opPortrait = 0, opLandscape = 1, opAuto = 2 };
+
+    explicit TStep4Form(QWidget *parent = nullptr);
+
+    Ui::TStep4Form step;
+
+    // Bound by the page preview: refreshes the preview (and so the layout)
+    // with the control whose change asked for it.
+    std::function<void(QWidget *cause)> OnPageMetricsChange;
+
+public slots:
+    void cmbxPageSizeChange();
+    void rgOrientationClick();
+    void PageMetricsChange(QWidget *cause);
+    void FormShow();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void FormCreate();
+    void RefreshPagePreview(QWidget *cause);
+
+    // While above 0 the spin edits' and the check box's changes are not
+    // handled: values set together cause one refresh only.
+    int m_metricsDetached = 0;
+};
