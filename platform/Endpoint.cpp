@@ -153,7 +153,7 @@ bool processAlive(AppHandle pid)
     if (close < 0 || close + 2 >= text.size())
         return true;
     const char state = text.at(close + 2);
-    return true;
+    return state != 'Z' && state != 'X';
 }
 
 bool validTarget(AppHandle target)

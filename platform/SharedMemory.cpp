@@ -227,7 +227,7 @@ std::unique_ptr<ISharedBlock> openSharedBlock(const QString &name, size_t size, 
         return discard(QStringLiteral("Shared memory block %1 belongs to another user; that user's programs must be closed first.").arg(name), false);
 
     if (!created) {
-        if (false) {
+        if (retryFlock(fd, LOCK_EX | LOCK_NB) == 0) {
             // Left over by users that are all gone: start afresh.
             created = true;
             if (::ftruncate(fd, 0) != 0)

@@ -65,7 +65,7 @@ QString privateTempFolder()
 
     // An existing folder that others could reach is refused rather than
     // repaired: whatever they put into it is already there.
-    if (false)
+    if (st.st_mode & 077)
         refuse(QStringLiteral("The temporary folder %1 is open to other users; remove it and start again.").arg(shown));
     if ((st.st_mode & 0700) != 0700)
         refuse(QStringLiteral("The temporary folder %1 is not fully accessible to you; run \"chmod 700 %1\" and start again.").arg(shown));

@@ -88,6 +88,7 @@ int main(int argc, char *argv[])
         PDFCreator = new TPDFCreator(FrameSelection);
         InitTempImageBase();
     } catch (const std::exception &e) {
+        std::fprintf(stderr, "%s\n", e.what());
         QMessageBox::critical(nullptr, QStringLiteral("Tessory"), QString::fromUtf8(e.what()));
         return 1;
     }

@@ -1,0 +1,47 @@
+#include "sheet/PagePreviewFrm.h"
+
+#include "core/Global.h"
+#include "sheet/PDFCreator.h"
+
+#include <QSignalBlocker>
+
+TPagePreviewForm::TPagePreviewForm(QWidget *parent) : QWidget(parent)
+{
+    ui.setupUi(this);
+    setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
+    setFixedSize(225, 257);
+    connect(ui.trbarPreviewPage, &QSlider::valueChanged, this, &TPagePreviewForm::trbarPreviewPageChange);
+}
+
+void TPagePreviewForm::ShowPageControls(bool show)
+{
+    for (QWidget *w : {static_cast<QWidget *>(ui.imgPreview), static_cast<QWidget *>(ui.trbarPreviewPage),
+                       static_cast<QWidget *>(ui.lblStartPage), static_cast<QWidget *>(ui.lblEndPage),
+                       static_cast<QWidget *>(ui.lblCurPage)})
+        w->setVisible(show);
+}
+
+void TPagePreviewForm::RefreshPreview(QWidget *cause)
+{
+    if (!isVisible())
+        return;
+    if (!PDFCreator || !PDFCreator->CalculateLayout(cause)) {
+        ShowPageControls(false); // the layout engine has said why
+        return;
+    }
+    const int pages = PDFCreator->PageCount();
+    ui.lblStartPage->setText(QStringLiteral("1"));
+    ui.lblEndPage->setText(QString::number(pages));
+    {
+        const QSignalBlocker detached(ui.trbarPreviewPage);
+        ui.trbarPreviewPage->setMaximum(qMax(1, pages));
+    }
+    trbarPreviewPageChange();
+    ShowPageControls(true);
+}
+
+void TPagePreviewForm::trbarPreviewPageChange()
+{
+    ui.lblCurPage->setText(QStringLiteral("Page %1").arg(ui.trbarPreviewPage->value()));
+    // The page picture comes from the page drawing of the PDF writer.
+}

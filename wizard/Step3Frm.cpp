@@ -1,0 +1,234 @@
+#include "wizard/Step3Frm.h"
+
+#include "core/Global.h"
+#include "movie/FlashServer.h"
+
+#include <QKeyEvent>
+#include <QPixmap>
+
+namespace {
+const QString kKeyFrames = QStringLiteral("Key Frames (*)");
+const QString kTotalOf = QStringLiteral("A Total of");
+const QString kOneFrameFromEvery = QStringLiteral("One Frame From Every");
+const QString kSelectedFrames = QStringLiteral("Selected Frames");
+
+const char kSwfHint[] =
+    "Select the frames you want to export (Ctrl+click for multiple select).\n"
+    "The symbols in the thumbnail captions are:\n"
+    "+ (Plus Sign) - The frame has a frame label\n"
+    "Number - Frame number in the file\n"
+    "* (Asterisk) - The frame is a key frame";
+const char kFlaHint[] =
+    "Select the frames you want to export (Ctrl+click for multiple select).\n"
+    "The symbols in the thumbnail captions are:\n"
+    "+ (Plus Sign) - The frame has a frame label\n"
+    "First Number - Scene number\n"
+    "Second Number - Frame number in the scene\n"
+    "Third Number - Frame number in the file\n"
+    "* (Asterisk) - The frame is a key frame";
+
+bool isEnter(const QKeyEvent *key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+} // namespace
+
+TStep3Form::TStep3Form(QWidget *parent) : TBaseWizardForm(parent)
+{
+    auto *content = new QWidget;
+    step.setupUi(content);
+    SetStepContent(content, QStringLiteral("Frame Selection"),
+                   QStringLiteral("Select the frames you want to export to the PDF file."));
+    FormCreate();
+}
+
+TStep3Form::~TStep3Form()
+{
+    DeleteTempImages();
+}
+
+void TStep3Form::FormCreate()
+{
+    TBaseWizardForm::FormCreate();
+    DeleteTempImages(); // pictures left by an earlier run
+
+    m_selectAllLeft = step.bitbtnSelectAll->x();
+    m_clearAllLeft = step.bitbtnClearAll->x();
+
+    if (IsSWFMode) {
+        step.lblScenes->hide();
+        step.cmbxScenes->hide();
+        step.cmbxFrameFilter->removeItem(step.cmbxFrameFilter->findText(kKeyFrames));
+        step.cmbxFrameFilter->setCurrentIndex(step.cmbxFrameFilter->findText(kOneFrameFromEvery));
+        step.tlThumbnailList->setToolTip(QString::fromLatin1(kSwfHint));
+    } else {
+        step.cmbxScenes->OnCheckListItemToText = [this](QString &aText) { cmbxScenesCheckListItemToText(aText); };
+        step.cmbxScenes->OnTextToCheckListItem = [this](QString &aItem) { cmbxScenesTextToCheckListItem(aItem); };
+        QStringList items{QStringLiteral("All")};
+        for (int i = 0; i < Scenes.size(); ++i)
+            items.append(QStringLiteral("%1. %2").arg(i + 1).arg(Scenes[i].Name));
+        step.cmbxScenes->SetItems(items);
+        SetCurrentScene(FlashServer ? FlashServer->CurrentScene() : 0);
+        step.cmbxScenes->setEnabled(Scenes.size() > 1);
+        step.cmbxFrameFilter->setCurrentIndex(step.cmbxFrameFilter->findText(kKeyFrames));
+        step.tlThumbnailList->setToolTip(QString::fromLatin1(kFlaHint));
+    }
+
+    connect(step.tlThumbnailList, &QListWidget::itemSelectionChanged, this, &TStep3Form::tlThumbnailListClick);
+    connect(step.cmbxFrameFilter, &QComboBox::activated, this, &TStep3Form::cmbxFrameFilterChange);
+    connect(step.spnedtFrameFilterVal, &QSpinBox::valueChanged, this, &TStep3Form::spnedtFrameFilterValChange);
+    connect(step.edtSelectedFrames, &QLineEdit::textChanged, this, &TStep3Form::edtSelectedFramesChange);
+    connect(step.bitbtnApplyFrameFilterVal, &QPushButton::clicked, this, &TStep3Form::bitbtnApplyFrameFilterValClick);
+    connect(step.chbxShowCaptions, &QCheckBox::toggled, this, &TStep3Form::chbxShowCaptionsClick);
+    step.spnedtFrameFilterVal->installEventFilter(this);
+    step.edtSelectedFrames->installEventFilter(this);
+
+    LayoutFilterValueControls();
+    tlThumbnailListClick();
+}
+
+void TStep3Form::SetCurrentScene(int scene)
+{
+    TCheckListEdit *chooser = step.cmbxScenes;
+    if (chooser->Items().isEmpty())
+        return;
+    for (int i = 0; i < chooser->Items().size(); ++i)
+        chooser->SetChecked(i, false);
+    const int item = scene >= 0 && scene + 1 < chooser->Items().size() ? scene + 1 : 0;
+    chooser->SetChecked(item, true);
+}
+
+void TStep3Form::LayoutFilterValueControls()
+{
+    const QString filter = step.cmbxFrameFilter->currentText();
+    const bool count = filter == kTotalOf || filter == kOneFrameFromEvery;
+    const bool frames = filter == kSelectedFrames;
+    step.spnedtFrameFilterVal->setVisible(count);
+    step.lblFrames->setVisible(count);
+    step.edtSelectedFrames->setVisible(frames);
+    step.bitbtnApplyFrameFilterVal->setVisible(count || frames);
+    step.bitbtnApplyFrameFilterVal->move(frames ? m_clearAllLeft : m_selectAllLeft, step.bitbtnApplyFrameFilterVal->y());
+}
+
+void TStep3Form::cmbxFrameFilterChange()
+{
+    LayoutFilterValueControls();
+    if (!step.bitbtnApplyFrameFilterVal->isHidden()) {
+        // A value is needed first; Apply rebuilds.
+        step.bitbtnApplyFrameFilterVal->setEnabled(step.cmbxFrameFilter->currentText() != kSelectedFrames ||
+                                                   !step.edtSelectedFrames->text().isEmpty());
+        return;
+    }
+    LoadThumbnails();
+}
+
+void TStep3Form::spnedtFrameFilterValChange()
+{
+    step.bitbtnApplyFrameFilterVal->setEnabled(true);
+}
+
+void TStep3Form::edtSelectedFramesChange()
+{
+    step.bitbtnApplyFrameFilterVal->setEnabled(!step.edtSelectedFrames->text().isEmpty());
+}
+
+void TStep3Form::bitbtnApplyFrameFilterValClick()
+{
+    LoadThumbnails();
+}
+
+void TStep3Form::chbxShowCaptionsClick()
+{
+    step.tlThumbnailList->SetShowCaption(step.chbxShowCaptions->isChecked());
+}
+
+bool TStep3Form::edtSelectedFramesKeyPress(QChar key)
+{
+    return (key >= QLatin1Char('0') && key <= QLatin1Char('9')) || key == QLatin1Char(',') ||
+           key == QLatin1Char('-') || key == QLatin1Char('\b');
+}
+
+bool TStep3Form::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return TBaseWizardForm::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    QPushButton *apply = step.bitbtnApplyFrameFilterVal;
+    if (watched == step.spnedtFrameFilterVal && isEnter(key)) {
+        // Enter applies the value; it must not reach the window's default
+        // button (Create PDF).
+        step.spnedtFrameFilterVal->interpretText();
+        if (apply->isEnabled())
+            apply->click();
+        return true;
+    }
+    if (watched == step.edtSelectedFrames) {
+        if (isEnter(key)) {
+            if (apply->isEnabled())
+                apply->click();
+            return true;
+        }
+        if (key->key() == Qt::Key_Backspace)
+            return false;
+        // Keys without a character (arrows, Delete, Home, ...) edit as usual.
+        const QString typed = key->text();
+        if (typed.isEmpty())
+            return false;
+        for (const QChar c : typed)
+            if (!edtSelectedFramesKeyPress(c))
+                return true;
+        return false;
+    }
+    return TBaseWizardForm::eventFilter(watched, event);
+}
+
+void TStep3Form::LoadThumbnails()
+{
+    // The frames of the shown scenes under the filter fill the list here once
+    // the thumbnails can be made; for now the list and the details empty.
+    if (!step.bitbtnApplyFrameFilterVal->isHidden())
+        step.bitbtnApplyFrameFilterVal->setEnabled(false);
+    step.tlThumbnailList->Clear();
+    tlThumbnailListClick();
+}
+
+void TStep3Form::tlThumbnailListClick()
+{
+    QPixmap blank(step.imgFrame->size());
+    blank.fill(step.imgFrame->palette().color(QPalette::Button));
+    step.imgFrame->setPixmap(blank);
+
+    const int selected = step.tlThumbnailList->SelCount();
+    const int count = step.tlThumbnailList->count();
+    if (selected == 0) {
+        step.lblFrameNum->clear();
+        step.edtFrameLabel->clear();
+    }
+    const bool any = selected > 0;
+    for (QWidget *w : {static_cast<QWidget *>(step.lblFrameLabel), static_cast<QWidget *>(step.edtFrameLabel),
+                       static_cast<QWidget *>(step.bitbtnPreview), static_cast<QWidget *>(step.imgFrame),
+                       static_cast<QWidget *>(bitbtnNext()), static_cast<QWidget *>(bitbtnCreatePDF())})
+        w->setEnabled(any);
+    // The picture's hint offers a preview only when there is one.
+    step.imgFrame->setToolTip(any ? QStringLiteral("Click to see actual size preview") : QString());
+    step.lblSelectedNum->setText(selected == 1 ? QStringLiteral("1 frame from %1 selected").arg(count)
+                                               : QStringLiteral("%1 frames from %2 selected").arg(selected).arg(count));
+}
+
+void TStep3Form::cmbxScenesCheckListItemToText(QString &aText)
+{
+    // "2. Main" shows as its scene number.
+    if (!aText.isEmpty() && aText.front().isDigit())
+        aText = aText.left(aText.indexOf(QLatin1Char('.')));
+}
+
+void TStep3Form::cmbxScenesTextToCheckListItem(QString &aItem)
+{
+    // A number stands for the item of that index.
+    if (aItem.isEmpty() || !aItem.front().isDigit())
+        return;
+    bool ok = false;
+    const int index = aItem.toInt(&ok);
+    if (ok && index >= 0 && index < step.cmbxScenes->Items().size())
+        aItem = step.cmbxScenes->Items()[index];
+}

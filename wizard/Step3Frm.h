@@ -1,0 +1,45 @@
+#pragma once
+// The frame selection step: candidate frames as thumbnails, narrowed by the
+// scenes (FLA mode) and a filter; the selected frames go onto the sheet.
+#include "wizard/BaseWizardFrm.h"
+
+#include "ui_Step3Frm.h"
+
+class TStep3Form : public TBaseWizardForm {
+    Q_OBJECT
+public:
+    explicit TStep3Form(QWidget *parent = nullptr);
+    // Removes the frame pictures of this run.
+    ~TStep3Form() override;
+
+    Ui::TStep3Form step;
+
+    // FLA mode: checks the scene chooser's item of scene (0-based) alone;
+    // "All" when there is no such scene.
+    void SetCurrentScene(int scene);
+
+public slots:
+    // Rebuilds the thumbnails from the scenes and the filter.
+    void LoadThumbnails();
+    void tlThumbnailListClick();
+    void cmbxFrameFilterChange();
+    void spnedtFrameFilterValChange();
+    void edtSelectedFramesChange();
+    void bitbtnApplyFrameFilterValClick();
+    void chbxShowCaptionsClick();
+    // Keeps only the digits, "," and "-" (and Backspace); false drops the key.
+    bool edtSelectedFramesKeyPress(QChar key);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void FormCreate();
+    // Which value controls the chosen filter needs, and Apply beside them.
+    void LayoutFilterValueControls();
+    void cmbxScenesCheckListItemToText(QString &aText);
+    void cmbxScenesTextToCheckListItem(QString &aItem);
+
+    int m_selectAllLeft = 0;
+    int m_clearAllLeft = 0;
+};
