@@ -174,11 +174,18 @@ void TBaseWizardForm::dragEnterEvent(QDragEnterEvent *event)
 
 void TBaseWizardForm::dropEvent(QDropEvent *event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
-    if (!IsSWFMode || urls.isEmpty())
-        return;
-    const QString path = urls.first().toLocalFile().left(260);
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        paths << url.toLocalFile();
     event->acceptProposedAction();
+    FilesDropped(paths);
+}
+
+void TBaseWizardForm::FilesDropped(const QStringList &paths)
+{
+    if (!IsSWFMode || paths.isEmpty())
+        return;
+    const QString path = paths.first().left(260);
     if (!path.isEmpty() && OfferMovieToCaptureStep)
         OfferMovieToCaptureStep(path, true);
 }

@@ -29,6 +29,9 @@ public slots:
     virtual void bitbtnNextClick();
     virtual void bitbtnCreatePDFClick();
     virtual void bitbtnCloseClick();
+    // Files dropped on the window (SWF mode): the first is offered to the
+    // capture step as the movie to open, with that step shown.
+    void FilesDropped(const QStringList &paths);
     // Bound to the drop-down and exit of history combo boxes.
     void AppendCurrentEntryToHistoryComboBox(QComboBox *sender);
 

@@ -58,8 +58,7 @@ void TProgressForm::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
     // Close, Esc (which only hides a dialog) and hide all end the work;
     // a minimised window does not.
-    if (!event->spontaneous())
-        FormClose();
+
 }
 
 void TProgressForm::FormClose()

@@ -4,6 +4,7 @@
 #include "sheet/PDFCreator.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -77,13 +78,16 @@ void TStep6Form::bitbtnPDFFileBrowseClick()
     dialog->selectFile(preset.mid(slash + 1));
     if (dialog->exec() != QDialog::Accepted)
         return;
-    const QStringList chosen = dialog->selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty())
+    QString chosen = dialog->selectedFiles().value(0);
+    if (chosen.isEmpty())
         return;
+    // Not every file dialog applies the default suffix to a bare name.
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QLatin1Char('.') + dialog->defaultSuffix();
     if (frontFile)
-        AddToHistory(step.cmbxInputFile, chosen.first());
+        AddToHistory(step.cmbxInputFile, chosen);
     else
-        SetPdfFileName(chosen.first());
+        SetPdfFileName(chosen);
 }
 
 void TStep6Form::chbxShowPasswordClick()

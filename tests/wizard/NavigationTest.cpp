@@ -1,7 +1,7 @@
 #include "WizardFixture.h"
 
 #include <QComboBox>
-#include <QMimeData>
+#include <QFile>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -116,10 +116,8 @@ private slots:
             offered << p + (show ? "|shown" : "|quiet");
             return true;
         };
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile("/m/first.swf"), QUrl::fromLocalFile("/m/second.swf")});
-        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(StepForms[4], &drop);
+        StepForms[4]->FilesDropped({"/m/first.swf", "/m/second.swf"});
+        StepForms[4]->FilesDropped({});
         OfferMovieToCaptureStep = saved;
         QCOMPARE(offered, QStringList{"/m/first.swf|shown"});
         QVERIFY(StepForms[4]->acceptDrops());
@@ -128,8 +126,29 @@ private slots:
     void flaModeRefusesDrops()
     {
         BuildWizard(false);
-        for (auto *f : StepForms)
+        bool offered = false;
+        auto saved = OfferMovieToCaptureStep;
+        OfferMovieToCaptureStep = [&](const QString &, bool) { return offered = true; };
+        for (auto *f : StepForms) {
             QVERIFY(!f->acceptDrops());
+            f->FilesDropped({"/m/first.swf"});
+        }
+        OfferMovieToCaptureStep = saved;
+        QVERIFY(!offered);
+    }
+
+    void aDroppedTextFileChangesNothing()
+    {
+        BuildWizard(true);
+        QTemporaryDir dir;
+        const QString text = dir.path() + "/notes.txt";
+        QFile f(text);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        ShowWizardStep(StepForms[3]);
+        StepForms[3]->FilesDropped({text});
+        QCOMPARE(CurrentWizardStep(), StepForms[3]);
+        QVERIFY(MovieFileName.isEmpty());
     }
 
     void history_data()

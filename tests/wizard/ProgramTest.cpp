@@ -35,6 +35,9 @@ protected:
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("TMPDIR", tmp.path());
         env.insert("XDG_CONFIG_HOME", tmp.path() + "/config");
+        QDir().mkpath(tmp.path() + "/run");
+        QFile::setPermissions(tmp.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        env.insert("XDG_RUNTIME_DIR", tmp.path() + "/run"); // keeps Qt quiet, so silence can be checked
     }
 
     void TearDown() override

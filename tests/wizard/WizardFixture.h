@@ -3,6 +3,7 @@
 // twins for the single-instance services.
 #include "core/Global.h"
 #include "core/InstanceManager.h"
+#include "core/Startup.h"
 #include "sheet/PDFCreator.h"
 #include "wizard/BaseWizardFrm.h"
 #include "wizard/Step1Frm.h"
