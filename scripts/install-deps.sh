@@ -9,7 +9,7 @@ packages=(
   libqpdf-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
   libgtest-dev
   clang libclang-rt-14-dev
-  poppler-utils qpdf
+  poppler-utils qpdf fonts-dejavu-core
 )
 
 missing=()
