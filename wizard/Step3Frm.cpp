@@ -115,7 +115,7 @@ void TStep3Form::cmbxFrameFilterChange()
     LayoutFilterValueControls();
     if (!step.bitbtnApplyFrameFilterVal->isHidden()) {
         // A value is needed first; Apply rebuilds.
-        step.bitbtnApplyFrameFilterVal->setEnabled(true ||
+        step.bitbtnApplyFrameFilterVal->setEnabled(step.cmbxFrameFilter->currentText() != kSelectedFrames ||
                                                    !step.edtSelectedFrames->text().isEmpty());
         return;
     }
