@@ -3,21 +3,32 @@
 #include "core/Global.h"
 #include "sheet/PDFCreator.h"
 
+#include "ui_PagePreviewFrm.h"
+
 #include <QSignalBlocker>
 
-TPagePreviewForm::TPagePreviewForm(QWidget *parent) : QWidget(parent)
+TPagePreviewForm::TPagePreviewForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TPagePreviewForm>())
 {
-    ui.setupUi(this);
+    ui->setupUi(this);
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint);
     setFixedSize(225, 257);
-    connect(ui.trbarPreviewPage, &QSlider::valueChanged, this, &TPagePreviewForm::trbarPreviewPageChange);
+    connect(ui->trbarPreviewPage, &QSlider::valueChanged, this, &TPagePreviewForm::trbarPreviewPageChange);
 }
+
+TPagePreviewForm::~TPagePreviewForm() = default;
+
+QGroupBox *TPagePreviewForm::grbxPreview() const { return ui->grbxPreview; }
+QLabel *TPagePreviewForm::imgPreview() const { return ui->imgPreview; }
+QSlider *TPagePreviewForm::trbarPreviewPage() const { return ui->trbarPreviewPage; }
+QLabel *TPagePreviewForm::lblStartPage() const { return ui->lblStartPage; }
+QLabel *TPagePreviewForm::lblEndPage() const { return ui->lblEndPage; }
+QLabel *TPagePreviewForm::lblCurPage() const { return ui->lblCurPage; }
 
 void TPagePreviewForm::ShowPageControls(bool show)
 {
-    for (QWidget *w : {static_cast<QWidget *>(ui.imgPreview), static_cast<QWidget *>(ui.trbarPreviewPage),
-                       static_cast<QWidget *>(ui.lblStartPage), static_cast<QWidget *>(ui.lblEndPage),
-                       static_cast<QWidget *>(ui.lblCurPage)})
+    for (QWidget *w : {static_cast<QWidget *>(ui->imgPreview), static_cast<QWidget *>(ui->trbarPreviewPage),
+                       static_cast<QWidget *>(ui->lblStartPage), static_cast<QWidget *>(ui->lblEndPage),
+                       static_cast<QWidget *>(ui->lblCurPage)})
         w->setVisible(show);
 }
 
@@ -30,11 +41,11 @@ void TPagePreviewForm::RefreshPreview(QWidget *cause)
         return;
     }
     const int pages = PDFCreator->PageCount();
-    ui.lblStartPage->setText(QStringLiteral("1"));
-    ui.lblEndPage->setText(QString::number(pages));
+    ui->lblStartPage->setText(QStringLiteral("1"));
+    ui->lblEndPage->setText(QString::number(pages));
     {
-        const QSignalBlocker detached(ui.trbarPreviewPage);
-        ui.trbarPreviewPage->setMaximum(qMax(1, pages));
+        const QSignalBlocker detached(ui->trbarPreviewPage);
+        ui->trbarPreviewPage->setMaximum(qMax(1, pages));
     }
     trbarPreviewPageChange();
     ShowPageControls(true);
@@ -42,6 +53,6 @@ void TPagePreviewForm::RefreshPreview(QWidget *cause)
 
 void TPagePreviewForm::trbarPreviewPageChange()
 {
-    ui.lblCurPage->setText(QStringLiteral("Page %1").arg(ui.trbarPreviewPage->value()));
+    ui->lblCurPage->setText(QStringLiteral("Page %1").arg(ui->trbarPreviewPage->value()));
     // The page picture comes from the page drawing of the PDF writer.
 }

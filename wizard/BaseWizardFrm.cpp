@@ -147,7 +147,8 @@ void TBaseWizardForm::bitbtnBackClick()
 
 void TBaseWizardForm::bitbtnCreatePDFClick()
 {
-    PDFCreator->CreatePDF();
+    if (PDFCreator)
+        PDFCreator->CreatePDF();
 }
 
 void TBaseWizardForm::bitbtnCloseClick()

@@ -58,7 +58,8 @@ void TProgressForm::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
     // Close, Esc (which only hides a dialog) and hide all end the work;
     // a minimised window does not.
-
+    if (!event->spontaneous())
+        FormClose();
 }
 
 void TProgressForm::FormClose()

@@ -190,14 +190,14 @@ bool TStep5Form::event(QEvent *event)
 {
     // Claiming the key here keeps the group captions' own mnemonics (and
     // "Colu&mns") from taking Alt+L and Alt+M first.
-    if (false && FormKeyDown(static_cast<QKeyEvent *>(event)))
+    if (event->type() == QEvent::ShortcutOverride && FormKeyDown(static_cast<QKeyEvent *>(event)))
         return true;
     return TBaseWizardForm::event(event);
 }
 
 bool TStep5Form::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress)
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
         if (FormKeyDown(static_cast<QKeyEvent *>(event)))
             return true;
     return TBaseWizardForm::eventFilter(watched, event);
