@@ -10,6 +10,7 @@
 #include <elf.h>
 #include <limits.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -22,6 +23,8 @@ constexpr quint64 kSectionHeaderSize = 64;
 constexpr quint64 kMaxSectionTable = 16 * 1024 * 1024;
 constexpr quint64 kMaxNameTable = 1024 * 1024;
 
+using Bytes = std::vector<uchar>;
+
 // Reads byte ranges that must lie wholly inside the file.
 class BoundedFile {
 public:
@@ -33,14 +36,12 @@ public:
         m_size = quint64(m_file.size());
         return true;
     }
-    std::optional<QByteArray> read(quint64 offset, quint64 length)
+    std::optional<Bytes> read(quint64 offset, quint64 length)
     {
         if (offset > m_size || length > m_size - offset || length > quint64(INT_MAX))
             return std::nullopt;
-        if (!m_file.seek(qint64(offset)))
-            return std::nullopt;
-        QByteArray bytes = m_file.read(qint64(length));
-        if (quint64(bytes.size()) != length)
+        Bytes bytes(length);
+        if (!m_file.seek(qint64(offset)) || m_file.read(reinterpret_cast<char *>(bytes.data()), qint64(length)) != qint64(length))
             return std::nullopt;
         return bytes;
     }
@@ -51,9 +52,9 @@ private:
 };
 
 template <typename T>
-T field(const QByteArray &bytes, quint64 offset)
+T field(const Bytes &bytes, quint64 offset)
 {
-    return qFromLittleEndian<T>(bytes.constData() + offset);
+    return qFromLittleEndian<T>(bytes.data() + offset);
 }
 
 struct Section {
@@ -61,7 +62,7 @@ struct Section {
     quint64 offset, size;
 };
 
-Section sectionAt(const QByteArray &table, quint64 index, quint64 entrySize)
+Section sectionAt(const Bytes &table, quint64 index, quint64 entrySize)
 {
     const quint64 at = index * entrySize;
     return {field<quint32>(table, at + 0), field<quint32>(table, at + 4), field<quint32>(table, at + 40),
@@ -76,8 +77,8 @@ std::optional<FileVersion> readFileVersion(const QString &path)
     if (!file.open())
         return std::nullopt;
     const auto header = file.read(0, kHeaderSize);
-    if (!header || std::memcmp(header->constData(), ELFMAG, SELFMAG) != 0
-        || uchar(header->at(EI_CLASS)) != ELFCLASS64 || uchar(header->at(EI_DATA)) != ELFDATA2LSB)
+    if (!header || std::memcmp(header->data(), ELFMAG, SELFMAG) != 0
+        || (*header)[EI_CLASS] != ELFCLASS64 || (*header)[EI_DATA] != ELFDATA2LSB)
         return std::nullopt;
 
     const quint64 tableOffset = field<quint64>(*header, 40);
@@ -113,12 +114,12 @@ std::optional<FileVersion> readFileVersion(const QString &path)
     for (quint64 i = 1; i < count; ++i) {
         const Section s = sectionAt(*table, i, entrySize);
         if (s.name >= names.size || names.size - s.name < wantedLength
-            || std::memcmp(nameTable->constData() + s.name, kVersionSectionName, wantedLength) != 0)
+            || std::memcmp(nameTable->data() + s.name, kVersionSectionName, wantedLength) != 0)
             continue;
         if (s.type == SHT_NOBITS || s.size < sizeof(VersionStampRecord))
             continue;
         const auto record = file.read(s.offset, sizeof(VersionStampRecord));
-        if (!record || std::memcmp(record->constData(), kMagic, sizeof(kMagic)) != 0)
+        if (!record || std::memcmp(record->data(), kMagic, sizeof(kMagic)) != 0)
             continue;
         const quint64 v = offsetof(VersionStampRecord, version);
         return FileVersion{field<quint16>(*record, v), field<quint16>(*record, v + 2),

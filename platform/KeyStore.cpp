@@ -281,7 +281,7 @@ void MemoryKeyStore::deleteValue(const QString &name)
 
 QString tessorySettingsPath()
 {
-    // The base directory spec says an empty or relative value is to be ignored.
+    // XDG base directories: an empty or relative value counts as unset.
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = homeFolder() + QStringLiteral("/.config");

@@ -1,7 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,9 +8,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <functional>
-#include <map>
-#include <optional>
-#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,36 +18,34 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_root.isValid());
-        for (const char *name : {"TMPDIR", "XDG_CONFIG_HOME", "HOME"}) {
-            const char *old = std::getenv(name);
-            m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
         QDir().mkpath(root() + "/tmp");
         QDir().mkpath(root() + "/home");
-        ::setenv("TMPDIR", QFile::encodeName(root() + "/tmp").constData(), 1);
-        ::setenv("XDG_CONFIG_HOME", QFile::encodeName(root() + "/config").constData(), 1);
-        ::setenv("HOME", QFile::encodeName(root() + "/home").constData(), 1);
+        setEnv("TMPDIR", root() + "/tmp");
+        setEnv("XDG_CONFIG_HOME", root() + "/config");
+        setEnv("HOME", root() + "/home");
     }
-
     void TearDown() override
     {
-        for (const auto &[name, value] : m_saved) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
+        for (const char *name : {"TMPDIR", "XDG_CONFIG_HOME", "HOME"}) {
+            const QByteArray old = m_saved.value(name);
+            old.isNull() ? ::unsetenv(name) : ::setenv(name, old.constData(), 1);
         }
     }
-
+    void setEnv(const char *name, const QString &value)
+    {
+        if (!m_saved.contains(name))
+            m_saved.insert(name, std::getenv(name) ? QByteArray(std::getenv(name)) : QByteArray());
+        ::setenv(name, QFile::encodeName(value).constData(), 1);
+    }
     QString root() const { return m_root.path(); }
 
 private:
     QTemporaryDir m_root;
-    std::map<std::string, std::optional<std::string>> m_saved;
+    QMap<QByteArray, QByteArray> m_saved;
 };
 
-// A forked child that runs body, reports through a pipe that it is ready and
-// then waits to be killed; killed (SIGKILL) and reaped when it goes away.
+// A forked child that runs body, tells through a pipe whether it succeeded,
+// then waits; SIGKILLed and reaped by kill() or when it goes away.
 class Child {
 public:
     explicit Child(const std::function<bool()> &body)
@@ -61,7 +55,6 @@ public:
             return;
         m_pid = ::fork();
         if (m_pid == 0) {
-            ::close(fds[0]);
             char ok = '0';
             try {
                 ok = body() ? '1' : '0';
@@ -78,17 +71,13 @@ public:
         ::close(fds[0]);
     }
     ~Child() { kill(); }
-    Child(const Child &) = delete;
-    Child &operator=(const Child &) = delete;
-
     bool ready() const { return m_ready; }
-
     void kill()
     {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
         m_pid = -1;
     }
 
