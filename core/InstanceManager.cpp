@@ -119,9 +119,12 @@ bool TAMInstanceManager::Start(const QString &rawCommandLine)
         QByteArray data = rawCommandLine.toUtf8();
         data.append('\0');
         for (platform::AppHandle h : others) {
+            // A copy that does not answer (hung, or living under another
+            // temporary folder) cannot take the command line over; it must
+            // not keep the user from starting the wizard either.
             const auto reply = m_services.client->copyData(h, MessageId(), data);
-            if (!reply || *reply == 0)
-                allowed = false; // no answer counts as a refusal, as a zero reply does
+            if (reply && *reply == 0)
+                allowed = false;
         }
     }
 

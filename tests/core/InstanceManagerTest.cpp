@@ -87,14 +87,30 @@ TEST_F(InstanceManagerTest, SecondCopyHandsOverItsCommandLineAndIsRefused)
     first->Stop();
 }
 
-TEST_F(InstanceManagerTest, AnUnreachablePeerCountsAsARefusal)
+TEST_F(InstanceManagerTest, AnUnreachablePeerIsPassedOver)
 {
     auto first = make(100);
     ASSERT_TRUE(first->Start("a"));
     client.peers.erase(100); // its endpoint does not answer
     auto second = make(200);
-    EXPECT_FALSE(second->Start("b"));
+    EXPECT_TRUE(second->Start("b"));
+    EXPECT_TRUE(client.activated.empty());
+    // Once registered, the second copy answers the third, which is refused.
     client.peers[100] = first.get();
+    auto third = make(300);
+    EXPECT_FALSE(third->Start("c"));
+    second->Stop();
+    first->Stop();
+}
+
+TEST_F(InstanceManagerTest, AZeroReplyRefusesEvenWhenOthersAllow)
+{
+    auto first = make(100, 5);
+    ASSERT_TRUE(first->Start("a"));
+    client.forcedReply = 0;
+    auto second = make(200, 5);
+    EXPECT_FALSE(second->Start("b"));
+    client.forcedReply.reset();
     first->Stop();
 }
 
