@@ -83,7 +83,7 @@ Result run(const QString &program, const QStringList &args)
 
 QString engineLibrary()
 {
-    const QString bin = qEnvironmentVariable("TESSORY_BIN");
+    const QString bin = qEnvironmentVariable("TESSORY_BIN", TESSORY_BIN_DIR);
     return bin.isEmpty() ? QStringLiteral(WPDF_LIBRARY_PATH) : bin + QStringLiteral("/wPDF200A.so");
 }
 

@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(tmp.isValid());
         // The test and the programs must agree on the private folder.
         qputenv("TMPDIR", tmp.path().toUtf8());
-        program = qEnvironmentVariable("TESSORY_BIN") + "/Kavrel";
+        program = qEnvironmentVariable("TESSORY_BIN", TESSORY_BIN_DIR) + "/Kavrel";
         ASSERT_TRUE(QFile::exists(program)) << qPrintable(program);
         env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
