@@ -1,7 +1,10 @@
 #include "wizard/WizardForms.h"
 
 #include "core/Global.h"
+#include "sheet/LabelPatterns.h"
+#include "sheet/PDFCreator.h"
 #include "sheet/PagePreviewFrm.h"
+#include "wizard/FontDialog.h"
 #include "wizard/FrameLabelPatternEditorFrm.h"
 #include "wizard/ImagePreviewFrm.h"
 #include "wizard/ProgressFrm.h"
@@ -36,10 +39,55 @@ void CreateRemainingForms()
     Forms.imagePreview = new TImagePreviewForm;
     Forms.pagePreview = new TPagePreviewForm;
     Forms.patternEditor = new TFrameLabelPatternEditorForm;
+
+    // The layout engine and the label expansion read the steps' controls.
+    const Ui::TStep4Form &page = Forms.step4->step;
+    const Ui::TStep5Form &layout = Forms.step5->step;
+    TLayoutControls controls;
+    controls.cmbxPageSize = page.cmbxPageSize;
+    controls.spedtPageWidth = page.spedtPageWidth;
+    controls.spedtPageHeight = page.spedtPageHeight;
+    controls.spedtPageLeftMargin = page.spedtPageLeftMargin;
+    controls.spedtPageRightMargin = page.spedtPageRightMargin;
+    controls.spedtPageTopMargin = page.spedtPageTopMargin;
+    controls.spedtPageBottomMargin = page.spedtPageBottomMargin;
+    controls.spedtImageSpace = page.spedtImageSpace;
+    controls.spedtTextSpace = page.spedtTextSpace;
+    controls.rgOrientation = page.rgOrientation;
+    controls.chbxCenterPageContents = page.chbxCenterPageContents;
+    controls.chbxLabelFrames = layout.chbxLabelFrames;
+    controls.chbxSetFramesPerPage = layout.chbxSetFramesPerPage;
+    controls.chbxEmbedFontSubset = layout.chbxEmbedFontSubset;
+    controls.cmbxNonKeyFrameLabel = layout.cmbxNonKeyFrameLabel;
+    controls.cmbxKeyFrameLabel = layout.cmbxKeyFrameLabel;
+    controls.bitbtnEditNonKeyFrameLabel = layout.bitbtnEditNonKeyFrameLabel;
+    controls.bitbtnEditKeyFrameLabel = layout.bitbtnEditKeyFrameLabel;
+    controls.bitbtnImageLabelsFont = layout.bitbtnImageLabelsFont;
+    controls.spedtColumnsPerPage = layout.spedtColumnsPerPage;
+    controls.spedtRowsPerPage = layout.spedtRowsPerPage;
+    controls.grbxLabelFrames = layout.grbxLabelFrames;
+    controls.grbxFramesPerPage = layout.grbxFramesPerPage;
+    TFontDialog *font = Forms.step5->fntdlgImageLabelsFont;
+    controls.labelFont = [font] { return font->Font; };
+    controls.showStepOf = [](QWidget *control) {
+        auto *form = qobject_cast<TBaseWizardForm *>(control->window());
+        if (StepForms.contains(form))
+            ShowWizardStep(form);
+    };
+    if (PDFCreator)
+        PDFCreator->SetControls(controls);
+    TFrameSelection::SetLabelHooks(
+        [controls](TFrameSelection &s) { UpdateFrameLabels(s, controls); },
+        [controls](TFrameSelection &s) { ExpandFrameLabels(s, controls); },
+        [controls](TFrameSelection &s) { MeasureFrameLabels(s, controls); });
 }
 
 void DestroyForms()
 {
+    // Nothing may read the controls once they are gone.
+    TFrameSelection::SetLabelHooks({}, {}, {});
+    if (PDFCreator)
+        PDFCreator->SetControls(TLayoutControls());
     delete Forms.patternEditor;
     delete Forms.pagePreview;
     delete Forms.imagePreview;
