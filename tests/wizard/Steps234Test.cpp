@@ -1202,7 +1202,7 @@ void Steps234Test::checkListText_data()
 {
     QTest::addColumn<QStringList>("items");
     QTest::addColumn<QList<int>>("checked");
-    QTest::addColumn<bool>("shorten"); // the part before "." of items starting with a digit
+    QTest::addColumn<bool>("shorten"); // items starting with a digit show only their number
     QTest::addColumn<QStringList>("chars"); // start, end, delimiter
     QTest::addColumn<QString>("text");
 
