@@ -143,7 +143,8 @@ void TStep2Form::OpenMovie(const QString &path)
         bitbtnNext()->setEnabled(false);
         return;
     }
-    const int frameCount = header.FrameCount >= 1 ? int(std::min<uint32_t>(header.FrameCount, 0xFFFF)) : 1;
+    const uint32_t declaredFrames = header.FrameCount; // a copy: the record is packed
+    const int frameCount = declaredFrames >= 1 ? int(std::min<uint32_t>(declaredFrames, 0xFFFF)) : 1;
     step.trbarPlayProgress->setEnabled(true);
     step.lblStartFrame->setText(QStringLiteral("1"));
     step.lblEndFrame->setText(QString::number(frameCount));
