@@ -58,6 +58,27 @@ const QStringList kNonKeyPatterns = {"Frame <N>", "<S> Frame <NS>", "<ST> Frame 
 const QStringList kKeyPatterns = {"Frame <N> *", "<S> Frame <NS> *", "<ST> Frame <L> *", "<L> *", "<F> Frame <N> *"};
 } // namespace
 
+
+namespace {
+// A control's visible text (label, button or group caption) and hint; a
+// null expectation is not checked.
+void checkTextAndHint(QWidget *w, const QString &text, const QString &hint)
+{
+    if (!text.isNull()) {
+        QString actual;
+        if (auto *label = qobject_cast<QLabel *>(w))
+            actual = label->text();
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            actual = button->text();
+        else if (auto *group = qobject_cast<QGroupBox *>(w))
+            actual = group->title();
+        QCOMPARE(actual, text);
+    }
+    if (!hint.isNull())
+        QCOMPARE(w->toolTip(), hint);
+}
+} // namespace
+
 class Steps56DialogsTest : public QObject {
     Q_OBJECT
 private slots:
@@ -177,18 +198,9 @@ private slots:
         TStep5Form form;
         QWidget *w = form.findChild<QWidget *>(name);
         QVERIFY2(w, qPrintable(name));
-        if (!text.isNull()) {
-            QString actual;
-            if (auto *label = qobject_cast<QLabel *>(w))
-                actual = label->text();
-            else if (auto *button = qobject_cast<QAbstractButton *>(w))
-                actual = button->text();
-            else if (auto *group = qobject_cast<QGroupBox *>(w))
-                actual = group->title();
-            QCOMPARE(actual, text);
-        }
-        if (!hint.isNull())
-            QCOMPARE(w->toolTip(), hint);
+        checkTextAndHint(w, text, hint);
+        if (QTest::currentTestFailed())
+            return;
         if (name == QLatin1String("lblPDFFileSize"))
             QVERIFY(qobject_cast<QLabel *>(w)->alignment() & Qt::AlignRight);
         if (name.startsWith(QLatin1String("bitbtnEdit")))
@@ -387,18 +399,9 @@ private slots:
         TStep6Form form;
         QWidget *w = form.findChild<QWidget *>(name);
         QVERIFY2(w, qPrintable(name));
-        if (!text.isNull()) {
-            QString actual;
-            if (auto *label = qobject_cast<QLabel *>(w))
-                actual = label->text();
-            else if (auto *button = qobject_cast<QAbstractButton *>(w))
-                actual = button->text();
-            else if (auto *group = qobject_cast<QGroupBox *>(w))
-                actual = group->title();
-            QCOMPARE(actual, text);
-        }
-        if (!hint.isNull())
-            QCOMPARE(w->toolTip(), hint);
+        checkTextAndHint(w, text, hint);
+        if (QTest::currentTestFailed())
+            return;
     }
 
     void step6PerMode_data()
