@@ -1,0 +1,61 @@
+#pragma once
+// Plays a movie read by SwfReader: the main timeline's display list, sprites
+// advancing with it, and drawing of the current frame with QPainter.
+// ActionScript is not run.
+#include "platform/flashplayer/SwfTypes.h"
+
+#include <QColor>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QPainter;
+
+namespace swf {
+
+// The player's stage qualities: Low draws without anti-aliasing and with
+// unsmoothed bitmaps; High is the player's default.
+enum class StageQuality { Low, Medium, High, Best };
+// "low", "medium", "high", "best" (any case); nothing for other words.
+std::optional<StageQuality> parseStageQuality(const QString &word);
+
+class Player {
+public:
+    explicit Player(std::shared_ptr<const Movie> movie);
+    ~Player();
+    Player(const Player &) = delete;
+    Player &operator=(const Player &) = delete;
+
+    const Movie &movie() const;
+    // Frames of the main timeline (at least 1).
+    int frameCount() const;
+    // 0-based.
+    int currentFrame() const;
+    // Shows frame n (0-based, clamped into range) exactly as playing from
+    // the first frame to n would; stepping forward one frame at a time
+    // costs one frame's work, jumping uses kept snapshots.
+    void gotoFrame(int n);
+    // The next frame, back to the first after the last.
+    void nextFrame();
+
+    // From SetBackgroundColor; white when the movie sets none.
+    QColor backgroundColor() const;
+    // The stage in whole pixels at 72 dpi (twips / 20, rounded).
+    QSize stageSize() const;
+
+    // Draws the current frame with the stage scaled to fill target exactly
+    // (no aspect kept), background first.
+    void render(QPainter &painter, const QRectF &target, StageQuality quality = StageQuality::High) const;
+    // The current frame as an ARGB32 premultiplied image of the given size.
+    QImage renderImage(QSize size, StageQuality quality = StageQuality::High) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace swf
