@@ -1,0 +1,366 @@
+// kavrel-frames run as a separate process, as a script would run it.
+#include "support/SwfWriter.h"
+
+#include "platform/FileVersion.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QRgb kColours[] = {qRgb(200, 30, 30), qRgb(30, 160, 40), qRgb(40, 60, 210)};
+
+struct Outcome {
+    int exitCode = -1;
+    bool crashed = false;
+    QString out;
+    QString err;
+};
+
+// Three frames, each filling the 40 x 30 stage with its own colour.
+SwfWriter colourWriter(int width = 40, int height = 30)
+{
+    SwfWriter w;
+    w.setFrameSize({0, width * 20, 0, height * 20}).setBackgroundColor(255, 255, 255);
+    for (int i = 0; i < 3; ++i) {
+        const QRgb c = kColours[i];
+        SwfShape box;
+        box.styles.fills = {SwfFillStyle::solid(uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c)))};
+        box.setStyles(std::nullopt, 1u).moveTo(0, 0).polygon(
+            {{width * 20, 0}, {0, height * 20}, {-width * 20, 0}, {0, -height * 20}});
+        w.defineShape(1, uint16_t(i + 1), {0, width * 20, 0, height * 20}, box);
+    }
+    for (int i = 0; i < 3; ++i)
+        w.placeObject2(SwfPlace{.depth = 1, .move = i > 0, .characterId = uint16_t(i + 1)}).showFrame();
+    w.end();
+    return w;
+}
+
+QRgb centre(const QImage &image)
+{
+    return image.pixel(image.width() / 2, image.height() / 2);
+}
+
+class KavrelFramesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char arg0[] = "tools_tests";
+        static char *argv[] = {arg0, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        program = qEnvironmentVariable("TESSORY_BIN", TESSORY_BIN_DIR) + "/kavrel-frames";
+        ASSERT_TRUE(QFileInfo(program).isExecutable()) << qPrintable(program);
+        colours = path("colours.swf");
+        ASSERT_TRUE(colourWriter().save(colours));
+    }
+
+    QString path(const QString &name) const { return tmp.filePath(name); }
+
+    Outcome run(const QStringList &args) const
+    {
+        QProcess p;
+        p.start(program, args);
+        Outcome r;
+        if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "kavrel-frames did not finish: " << qPrintable(args.join(' '));
+            return r;
+        }
+        r.crashed = p.exitStatus() != QProcess::NormalExit;
+        r.exitCode = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    // "key: value" lines, in order; every line must have that form.
+    static QList<std::pair<QString, QString>> facts(const QString &out)
+    {
+        QList<std::pair<QString, QString>> list;
+        EXPECT_TRUE(out.endsWith('\n'));
+        for (const QString &line : out.split('\n', Qt::SkipEmptyParts)) {
+            const int colon = line.indexOf(QLatin1String(": "));
+            EXPECT_GT(colon, 0) << qPrintable(line);
+            list.append({line.left(colon), line.mid(colon + 2)});
+        }
+        return list;
+    }
+    static QStringList values(const QList<std::pair<QString, QString>> &facts, const QString &key)
+    {
+        QStringList found;
+        for (const auto &[k, v] : facts)
+            if (k == key)
+                found << v;
+        return found;
+    }
+    static QString value(const QList<std::pair<QString, QString>> &facts, const QString &key)
+    {
+        const QStringList found = values(facts, key);
+        EXPECT_EQ(found.size(), 1) << qPrintable(key);
+        return found.value(0);
+    }
+
+    QTemporaryDir tmp;
+    QString program;
+    QString colours;
+};
+
+TEST_F(KavrelFramesTest, InfoGivesTheMovieFactsOneKeyALine)
+{
+    SwfWriter w;
+    w.setVersion(9).setFrameSize({0, 6400, 0, 4800}).setFrameRate(15.5).setBackgroundColor(10, 20, 250);
+    w.defineSceneAndFrameLabelData({{0, "Opening"}, {3, "Close Up"}}, {{0, "start"}, {1, "only\nhere"}});
+    w.frameLabel("start").showFrame().showFrame().showFrame().frameLabel("later").showFrame().showFrame().end();
+    for (const auto compression : {SwfWriter::Compression::None, SwfWriter::Compression::Lzma}) {
+        ASSERT_TRUE(w.save(path("info.swf"), compression));
+        const Outcome r = run({path("info.swf"), "--info"});
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        EXPECT_TRUE(r.err.isEmpty()) << qPrintable(r.err);
+        const auto map = facts(r.out);
+        EXPECT_EQ(value(map, "version"), "9");
+        EXPECT_EQ(value(map, "compression"), compression == SwfWriter::Compression::None ? "none" : "lzma");
+        EXPECT_EQ(value(map, "stage-width"), "320");
+        EXPECT_EQ(value(map, "stage-height"), "240");
+        EXPECT_EQ(value(map, "frame-rate"), "15.5");
+        EXPECT_EQ(value(map, "frame-count"), "5");
+        EXPECT_EQ(value(map, "background"), "#0A14FA");
+        EXPECT_EQ(value(map, "scene-count"), "2");
+        // Frames count from 1, as --frame does; repeated keys keep their order.
+        EXPECT_EQ(values(map, "scene"), (QStringList{"1 Opening", "4 Close Up"}));
+        EXPECT_EQ(value(map, "label-count"), "3");
+        // The timeline's labels and the one only the scene data names, each
+        // once, by frame; a line break in a name cannot split the line.
+        EXPECT_EQ(values(map, "label"), (QStringList{"1 start", "2 only\\nhere", "4 later"}));
+        EXPECT_EQ(value(map, "warnings"), "0");
+    }
+}
+
+TEST_F(KavrelFramesTest, InfoNamesOneSceneWhenTheMovieHasNone)
+{
+    const Outcome r = run({colours, "--info"});
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const auto map = facts(r.out);
+    EXPECT_EQ(value(map, "scene-count"), "1");
+    EXPECT_EQ(values(map, "scene"), QStringList{"1 Scene 1"});
+    EXPECT_EQ(value(map, "label-count"), "0");
+    EXPECT_EQ(value(map, "frame-count"), "3");
+}
+
+TEST_F(KavrelFramesTest, FrameNIsThePictureAfterNFramesLoopingPastTheEnd)
+{
+    // (N - 1) mod 3 picks the colour.
+    const std::pair<QString, int> cases[] = {{"1", 0}, {"2", 1}, {"3", 2}, {"4", 0}, {"8", 1}, {"2147483647", 0}};
+    for (const auto &[n, colour] : cases) {
+        const QString out = path("f" + n + ".png");
+        const Outcome r = run({colours, "--frame", n, "--out", out});
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        EXPECT_TRUE(r.out.isEmpty());
+        QImage image(out, "PNG");
+        ASSERT_FALSE(image.isNull()) << qPrintable(n);
+        EXPECT_EQ(image.size(), QSize(40, 30));
+        EXPECT_EQ(centre(image), kColours[colour]) << "frame " << qPrintable(n);
+    }
+}
+
+TEST_F(KavrelFramesTest, ScaleMultipliesTheStageSize)
+{
+    const std::pair<QString, QSize> cases[] = {{"2.5", {100, 75}}, {"0.5", {20, 15}}, {"0.01", {1, 1}}};
+    for (const auto &[scale, size] : cases) {
+        const Outcome r = run({colours, "--frame=2", "--out=" + path("s.png"), "--scale", scale});
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        const QImage image(path("s.png"));
+        EXPECT_EQ(image.size(), size) << qPrintable(scale);
+        EXPECT_EQ(centre(image), kColours[1]);
+    }
+}
+
+TEST_F(KavrelFramesTest, LowQualityDrawsWithoutAntiAliasing)
+{
+    // A black triangle on white: its slanted edge gets grey pixels only when
+    // anti-aliased.
+    SwfWriter w;
+    w.setFrameSize({0, 2000, 0, 2000}).setBackgroundColor(255, 255, 255);
+    SwfShape triangle;
+    triangle.styles.fills = {SwfFillStyle::solid(0, 0, 0)};
+    triangle.setStyles(std::nullopt, 1u).moveTo(100, 100).polygon({{1800, 300}, {-1300, 1500}, {-500, -1800}});
+    w.defineShape(1, 1, {0, 2000, 0, 2000}, triangle).placeObject2(SwfPlace{.depth = 1, .characterId = 1});
+    w.showFrame().end();
+    ASSERT_TRUE(w.save(path("tri.swf")));
+
+    const auto distinctColours = [&](const QString &quality) {
+        const QString out = path("tri-" + quality + ".png");
+        const Outcome r = run({path("tri.swf"), "--frame", "1", "--out", out, "--scale", "3", "--stage-quality", quality});
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        const QImage image(out);
+        QSet<QRgb> seen;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                seen.insert(image.pixel(x, y));
+        return seen.size();
+    };
+    EXPECT_EQ(distinctColours("low"), 2);
+    EXPECT_GT(distinctColours("high"), 2);
+    EXPECT_GT(distinctColours("BEST"), 2);
+}
+
+TEST_F(KavrelFramesTest, FramesWritesOneNumberedPictureEach)
+{
+    const QString dir = path("deep/er/frames"); // created with its parents
+    const Outcome r = run({colours, "--frames", "2-5", "--out", dir});
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const QStringList names = QDir(dir).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(names, (QStringList{"frame-0002.png", "frame-0003.png", "frame-0004.png", "frame-0005.png"}));
+    const int expected[] = {1, 2, 0, 1};
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(centre(QImage(dir + "/" + names[i])), kColours[expected[i]]) << qPrintable(names[i]);
+
+    // Numbers past four digits widen every name of the run, so they sort.
+    const Outcome wide = run({colours, "--frames", "9999-10001", "--out", path("wide")});
+    ASSERT_EQ(wide.exitCode, 0) << qPrintable(wide.err);
+    EXPECT_EQ(QDir(path("wide")).entryList(QDir::Files, QDir::Name),
+              (QStringList{"frame-09999.png", "frame-10000.png", "frame-10001.png"}));
+    EXPECT_EQ(centre(QImage(path("wide/frame-10000.png"))), kColours[(10000 - 1) % 3]);
+}
+
+TEST_F(KavrelFramesTest, UsageErrorsAreOneSentenceAndExitTwo)
+{
+    const QString out = path("never.png");
+    const QStringList cases[] = {
+        {},
+        {colours},
+        {"--frame", "1", "--out", out},
+        {colours, colours, "--info"},
+        {colours, "--info", "--frame", "1"},
+        {colours, "--frame", "0", "--out", out},
+        {colours, "--frame", "-2", "--out", out},
+        {colours, "--frame", "1.5", "--out", out},
+        {colours, "--frame", "2147483648", "--out", out},
+        {colours, "--frame", "x", "--out", out},
+        {colours, "--frame", "1"},
+        {colours, "--frame"},
+        {colours, "--frame", "1", "--frame", "2", "--out", out},
+        {colours, "--frames", "5-3", "--out", out},
+        {colours, "--frames", "3", "--out", out},
+        {colours, "--frames", "1-2-3", "--out", out},
+        {colours, "--frame", "1", "--out", out, "--scale", "0"},
+        {colours, "--frame", "1", "--out", out, "--scale", "-1"},
+        {colours, "--frame", "1", "--out", out, "--scale", "nan"},
+        {colours, "--frame", "1", "--out", out, "--scale", "inf"},
+        {colours, "--frame", "1", "--out", out, "--stage-quality", "ultra"},
+        {colours, "--info", "--out", out},
+        {colours, "--info=yes"},
+        {colours, "--colour", "red", "--info"},
+        {colours, "-o", out, "--info"},
+        // The movie is fine, the size asked for is not.
+        {colours, "--frame", "1", "--out", out, "--scale", "1000"},
+    };
+    for (const QStringList &args : cases) {
+        const Outcome r = run(args);
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
+        EXPECT_TRUE(r.out.isEmpty()) << qPrintable(args.join(' '));
+        const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 1) << qPrintable(args.join(' ') + " -> " + r.err);
+        EXPECT_TRUE(lines[0].startsWith("kavrel-frames: ")) << qPrintable(lines[0]);
+        EXPECT_TRUE(lines[0].endsWith('.')) << qPrintable(lines[0]);
+        EXPECT_FALSE(QFile::exists(out)) << qPrintable(args.join(' '));
+    }
+}
+
+TEST_F(KavrelFramesTest, HelpAndVersion)
+{
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("frame-0001.png"));
+    EXPECT_TRUE(help.out.contains("--stage-quality"));
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.trimmed(), "kavrel-frames 1.0.0.0");
+    // The same version is stamped into the file.
+    const auto stamp = platform::readFileVersion(program);
+    ASSERT_TRUE(stamp.has_value());
+    EXPECT_EQ(*stamp, (platform::FileVersion{1, 0, 0, 0}));
+}
+
+TEST_F(KavrelFramesTest, MoviesThatCannotBeReadExitOne)
+{
+    QFile text(path("notes.swf"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("these are notes, not a movie");
+    text.close();
+    for (const QString &movie : {path("notes.swf"), path("absent.swf"), tmp.path()}) {
+        const Outcome r = run({movie, "--frame", "1", "--out", path("x.png")});
+        EXPECT_EQ(r.exitCode, 1) << qPrintable(movie);
+        EXPECT_FALSE(r.err.isEmpty());
+        EXPECT_FALSE(QFile::exists(path("x.png")));
+    }
+}
+
+TEST_F(KavrelFramesTest, OutputThatCannotBeWrittenExitsOne)
+{
+    const Outcome file = run({colours, "--frame", "1", "--out", path("no/such/folder/x.png")});
+    EXPECT_EQ(file.exitCode, 1);
+    EXPECT_TRUE(file.err.contains("x.png")) << qPrintable(file.err);
+    // A folder where a file already stands.
+    const Outcome dir = run({colours, "--frames", "1-2", "--out", colours});
+    EXPECT_EQ(dir.exitCode, 1);
+    EXPECT_FALSE(dir.err.isEmpty());
+}
+
+TEST_F(KavrelFramesTest, DamagedMovieWarnsButStillDraws)
+{
+    QByteArray bytes = colourWriter().bytes();
+    bytes.chop(9); // the last frame's tags and the End tag break off
+    QFile f(path("cut.swf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    f.close();
+    const Outcome r = run({path("cut.swf"), "--frame", "1", "--out", path("cut.png")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains("warning:")) << qPrintable(r.err);
+    EXPECT_EQ(centre(QImage(path("cut.png"))), kColours[0]);
+    const Outcome info = run({path("cut.swf"), "--info"});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_NE(value(facts(info.out), "warnings"), "0");
+}
+
+TEST_F(KavrelFramesTest, RendersEveryFrameOfTheDemonstrationMovie)
+{
+    const QString demo = TESSORY_DEMO_MOVIE;
+    ASSERT_TRUE(QFile::exists(demo)) << qPrintable(demo);
+    const auto map = facts(run({demo, "--info"}).out);
+    const int count = value(map, "frame-count").toInt();
+    ASSERT_GT(count, 0);
+    const Outcome r = run({demo, "--frames", QString("1-%1").arg(count), "--out", path("demo"), "--scale", "0.25"});
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.isEmpty()) << qPrintable(r.err);
+    const QStringList names = QDir(path("demo")).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(names.size(), count);
+    // It is animated: consecutive pictures differ.
+    QImage previous;
+    int changes = 0;
+    for (const QString &name : names) {
+        const QImage image(path("demo/" + name));
+        ASSERT_EQ(image.size(), QSize(138, 100));
+        changes += previous.isNull() || image != previous;
+        previous = image;
+    }
+    EXPECT_EQ(changes, count);
+}
+
+} // namespace

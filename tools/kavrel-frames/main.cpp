@@ -1,0 +1,355 @@
+// kavrel-frames: pictures of a movie's frames as PNG files, and the facts
+// about a movie, from the command line. Exit codes: 0 done, 1 the movie could
+// not be read or a picture not written, 2 the command line is wrong.
+#include "platform/flashplayer/SwfPlayer.h"
+#include "platform/flashplayer/SwfReader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+namespace {
+
+constexpr int kMaxSide = 16384;
+constexpr qint64 kMaxPixels = qint64(256) << 20;
+
+const char kHelp[] =
+    "Usage:\n"
+    "  kavrel-frames MOVIE.swf --info\n"
+    "  kavrel-frames MOVIE.swf --frame N --out FILE.png [--scale S] [--stage-quality Q]\n"
+    "  kavrel-frames MOVIE.swf --frames A-B --out DIR [--scale S] [--stage-quality Q]\n"
+    "\n"
+    "  --info             prints the movie's facts, one \"key: value\" a line:\n"
+    "                     version, compression, stage-width, stage-height (pixels),\n"
+    "                     frame-rate, frame-count, background, scene-count, then\n"
+    "                     \"scene: FIRST NAME\" lines, label-count, \"label: FRAME NAME\"\n"
+    "                     lines, and warnings (how many problems the reader met).\n"
+    "                     Frames count from 1; in names a backslash, a line break or\n"
+    "                     another control character is written as \\\\, \\n or \\xHH.\n"
+    "  --frame N          draws the picture shown after N frames have played from\n"
+    "                     the start (N from 1); past the last frame the movie starts\n"
+    "                     over, as the player does.\n"
+    "  --frames A-B       draws frames A to B the same way into DIR (created when\n"
+    "                     missing) as frame-0001.png, frame-0002.png, ...: the number\n"
+    "                     is the frame's N, with at least four digits.\n"
+    "  --out PATH         the PNG file (--frame) or the folder (--frames).\n"
+    "  --scale S          multiplies the stage's size at 72 dpi (default 1).\n"
+    "  --stage-quality Q  low, medium, high (default) or best; low draws without\n"
+    "                     anti-aliasing.\n"
+    "  --version, --help\n"
+    "\n"
+    "Problems the reader meets in a damaged movie are printed as warnings; the\n"
+    "program fails (exit 1) only when nothing of the movie could be read. Exit 2\n"
+    "means the command line is wrong.\n";
+
+struct UsageError {
+    QString message;
+};
+
+void say(const QString &line)
+{
+    std::fprintf(stderr, "kavrel-frames: %s\n", line.toLocal8Bit().constData());
+}
+
+struct Options {
+    QString movie;
+    bool info = false;
+    std::optional<qint64> frame;
+    std::optional<std::pair<qint64, qint64>> frames;
+    std::optional<QString> out;
+    std::optional<double> scale;
+    std::optional<swf::StageQuality> quality;
+    bool help = false;
+    bool version = false;
+};
+
+// A frame number from 1 up to the largest int; 0 for anything else.
+qint64 frameNumber(const QString &text)
+{
+    bool ok = false;
+    const qint64 n = text.toLongLong(&ok);
+    if (!ok || n < 1 || n > std::numeric_limits<int>::max() || text.startsWith('+'))
+        return 0;
+    return n;
+}
+
+Options parse(const QStringList &args)
+{
+    Options o;
+    QStringList seen;
+    bool optionsEnded = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString arg = args[i];
+        if (!optionsEnded && arg == QLatin1String("--")) {
+            optionsEnded = true; // a movie whose name starts with "-" follows
+            continue;
+        }
+        if (!optionsEnded && arg == QLatin1String("-h")) {
+            o.help = true;
+            continue;
+        }
+        if (!optionsEnded && arg.startsWith('-') && !arg.startsWith(QLatin1String("--")))
+            throw UsageError{QStringLiteral("Unknown option \"%1\"; see --help.").arg(arg)};
+        if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
+            if (!o.movie.isEmpty())
+                throw UsageError{QStringLiteral("Only one movie can be given, but \"%1\" follows \"%2\".")
+                                     .arg(arg, o.movie)};
+            o.movie = arg;
+            continue;
+        }
+        QString name = arg;
+        std::optional<QString> inlineValue;
+        if (const int eq = arg.indexOf('='); eq > 0) {
+            name = arg.left(eq);
+            inlineValue = arg.mid(eq + 1);
+        }
+        static const QStringList flags = {"--info", "--help", "--version"};
+        static const QStringList valued = {"--frame", "--frames", "--out", "--scale", "--stage-quality"};
+        if (!flags.contains(name) && !valued.contains(name))
+            throw UsageError{QStringLiteral("Unknown option \"%1\"; see --help.").arg(name)};
+        if (seen.contains(name))
+            throw UsageError{QStringLiteral("Option %1 is given twice.").arg(name)};
+        seen << name;
+        if (flags.contains(name)) {
+            if (inlineValue)
+                throw UsageError{QStringLiteral("Option %1 takes no value.").arg(name)};
+            if (name == QLatin1String("--info"))
+                o.info = true;
+            else if (name == QLatin1String("--help"))
+                o.help = true;
+            else
+                o.version = true;
+            continue;
+        }
+        QString value;
+        if (inlineValue) {
+            value = *inlineValue;
+        } else {
+            if (i + 1 >= args.size())
+                throw UsageError{QStringLiteral("Option %1 needs a value.").arg(name)};
+            value = args[++i];
+        }
+        if (name == QLatin1String("--frame")) {
+            if (const qint64 n = frameNumber(value))
+                o.frame = n;
+            else
+                throw UsageError{
+                    QStringLiteral("The frame number must be a whole number from 1 up, not \"%1\".").arg(value)};
+        } else if (name == QLatin1String("--frames")) {
+            const QStringList ends = value.split('-');
+            const qint64 first = ends.size() == 2 ? frameNumber(ends[0]) : 0;
+            const qint64 last = ends.size() == 2 ? frameNumber(ends[1]) : 0;
+            if (first == 0 || last == 0 || first > last)
+                throw UsageError{
+                    QStringLiteral("The frame range must be A-B with whole numbers 1 <= A <= B, not \"%1\".")
+                        .arg(value)};
+            o.frames = std::pair{first, last};
+        } else if (name == QLatin1String("--out")) {
+            if (value.isEmpty())
+                throw UsageError{QStringLiteral("Option --out needs a path.")};
+            o.out = value;
+        } else if (name == QLatin1String("--scale")) {
+            bool ok = false;
+            const double s = value.toDouble(&ok);
+            if (!ok || !std::isfinite(s) || s <= 0)
+                throw UsageError{QStringLiteral("The scale must be a number above 0, not \"%1\".").arg(value)};
+            o.scale = s;
+        } else {
+            o.quality = swf::parseStageQuality(value);
+            if (!o.quality)
+                throw UsageError{
+                    QStringLiteral("The stage quality must be low, medium, high or best, not \"%1\".").arg(value)};
+        }
+    }
+    if (o.help || o.version)
+        return o;
+    const int actions = int(o.info) + int(o.frame.has_value()) + int(o.frames.has_value());
+    if (actions == 0)
+        throw UsageError{QStringLiteral("Say what to do: --info, --frame N or --frames A-B; see --help.")};
+    if (actions > 1)
+        throw UsageError{QStringLiteral("Choose one of --info, --frame and --frames.")};
+    if (o.movie.isEmpty())
+        throw UsageError{QStringLiteral("No movie given; name a .swf file.")};
+    if (o.info && (o.out || o.scale || o.quality))
+        throw UsageError{
+            QStringLiteral("--info prints to standard output and takes no --out, --scale or --stage-quality.")};
+    if (!o.info && !o.out)
+        throw UsageError{o.frame ? QStringLiteral("--frame needs --out FILE.png.")
+                                 : QStringLiteral("--frames needs --out DIR.")};
+    return o;
+}
+
+// Names as one line each, so the output stays one fact a line.
+QString escaped(const QString &text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+void printInfo(const swf::Movie &movie, const swf::Player &player)
+{
+    static const char *const compressions[] = {"none", "zlib", "lzma"};
+    QStringList lines;
+    const QSize stage = player.stageSize();
+    const QColor bg = player.backgroundColor();
+    lines << QStringLiteral("version: %1").arg(int(movie.version))
+          << QStringLiteral("compression: %1").arg(QLatin1String(compressions[int(movie.compression)]))
+          << QStringLiteral("stage-width: %1").arg(stage.width())
+          << QStringLiteral("stage-height: %1").arg(stage.height())
+          << QStringLiteral("frame-rate: %1").arg(movie.frameRate)
+          << QStringLiteral("frame-count: %1").arg(player.frameCount())
+          << QStringLiteral("background: %1").arg(bg.name().toUpper());
+
+    // Scenes as the authoring tool shows them: one "Scene 1" when the movie
+    // names none.
+    std::vector<swf::Scene> scenes = movie.scenes;
+    if (scenes.empty())
+        scenes.push_back({0, QStringLiteral("Scene 1")});
+    lines << QStringLiteral("scene-count: %1").arg(scenes.size());
+    for (const auto &scene : scenes)
+        lines << QStringLiteral("scene: %1 %2").arg(qint64(scene.frameOffset) + 1).arg(escaped(scene.name));
+
+    // The timeline's labels, then those only the scene data names.
+    std::vector<std::pair<uint32_t, QString>> labels;
+    for (size_t f = 0; f < movie.frames.size(); ++f)
+        for (const auto &label : movie.frames[f].labels)
+            labels.emplace_back(uint32_t(f), label.name);
+    for (const auto &label : movie.frameLabels) {
+        const std::pair<uint32_t, QString> entry{label.frame, label.name};
+        if (std::find(labels.begin(), labels.end(), entry) == labels.end())
+            labels.push_back(entry);
+    }
+    std::stable_sort(labels.begin(), labels.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    lines << QStringLiteral("label-count: %1").arg(labels.size());
+    for (const auto &[frame, name] : labels)
+        lines << QStringLiteral("label: %1 %2").arg(qint64(frame) + 1).arg(escaped(name));
+    lines << QStringLiteral("warnings: %1").arg(qint64(movie.warnings.size()) + movie.droppedWarnings);
+    std::fputs((lines.join('\n') + '\n').toUtf8().constData(), stdout);
+}
+
+bool writePng(const QImage &image, const QString &path)
+{
+    // Whole or not at all: a failed write leaves no half picture behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        say(QStringLiteral("Cannot write \"%1\": %2.").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+int run(const Options &o)
+{
+    QString error;
+    const auto movie = std::make_shared<const swf::Movie>(swf::readMovieFile(o.movie, &error));
+    if (!movie->ok()) {
+        say(error);
+        return 1;
+    }
+    for (const auto &w : movie->warnings)
+        say(QStringLiteral("warning: %1 at byte %2: %3").arg(swf::tagName(w.tagCode)).arg(w.offset).arg(w.message));
+    if (movie->droppedWarnings > 0)
+        say(QStringLiteral("warning: %1 more problems were not listed.").arg(movie->droppedWarnings));
+
+    swf::Player player(movie);
+    if (o.info) {
+        printInfo(*movie, player);
+        return 0;
+    }
+
+    const QSize stage = player.stageSize();
+    if (stage.isEmpty()) {
+        say(QStringLiteral("The movie's stage is empty (%1 x %2 pixels), so there is nothing to draw.")
+                .arg(stage.width())
+                .arg(stage.height()));
+        return 1;
+    }
+    const double scale = o.scale.value_or(1.0);
+    const double w = std::round(stage.width() * scale);
+    const double h = std::round(stage.height() * scale);
+    if (w > kMaxSide || h > kMaxSide || w * h > double(kMaxPixels)) {
+        say(QStringLiteral("At scale %1 the pictures would be %2 x %3 pixels, more than the %4-pixel side limit allows.")
+                .arg(scale)
+                .arg(w)
+                .arg(h)
+                .arg(kMaxSide));
+        return 2;
+    }
+    const QSize size(std::max(1, int(w)), std::max(1, int(h)));
+    const swf::StageQuality quality = o.quality.value_or(swf::StageQuality::High);
+    const int count = player.frameCount();
+
+    // Frame N is the picture after N frames: index N - 1, starting over
+    // after the last.
+    const auto picture = [&]() { return player.renderImage(size, quality).convertToFormat(QImage::Format_RGB32); };
+    if (o.frame) {
+        player.gotoFrame(int((*o.frame - 1) % count));
+        return writePng(picture(), *o.out) ? 0 : 1;
+    }
+
+    const auto [first, last] = *o.frames;
+    QDir dir(*o.out);
+    if (!dir.mkpath(QStringLiteral("."))) {
+        say(QStringLiteral("Cannot create the folder \"%1\".").arg(*o.out));
+        return 1;
+    }
+    const int digits = std::max(4, int(QString::number(last).size()));
+    player.gotoFrame(int((first - 1) % count));
+    for (qint64 n = first; n <= last; ++n) {
+        if (n > first)
+            player.nextFrame();
+        const QString name = QStringLiteral("frame-%1.png").arg(n, digits, 10, QLatin1Char('0'));
+        if (!writePng(picture(), dir.filePath(name)))
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Never shows a window; the offscreen platform still gives the device
+    // fonts that edit texts are drawn with.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own remarks (a missing runtime folder and the like) are not for
+    // the user of a command-line tool; its messages are its own lines.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.*.warning=false"));
+    QGuiApplication app(argc, argv);
+    Options options;
+    try {
+        options = parse(app.arguments().mid(1));
+    } catch (const UsageError &e) {
+        say(e.message);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("kavrel-frames %s\n", TESSORY_VERSION);
+        return 0;
+    }
+    return run(options);
+}
