@@ -1,10 +1,21 @@
 #include "sheet/PDFCreator.h"
 
 #include "controls/RadioGroup.h"
+#include "movie/FlashServer.h"
+#include "pdfengine/WPPDFR2.h"
+#include "platform/JpegImage.h"
+#include "platform/Shell.h"
+#include "sheet/FontFile.h"
+#include "sheet/SheetProgress.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPalette>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSpinBox>
@@ -12,6 +23,8 @@
 #include <QToolButton>
 #include <climits>
 #include <cmath>
+#include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -23,6 +36,32 @@ int64_t ValueOf(const QSpinBox *edit)
 bool Checked(const QCheckBox *box)
 {
     return box && box->isChecked();
+}
+
+QString TextOf(const QLineEdit *edit)
+{
+    return edit ? edit->text() : QString();
+}
+
+QString TextOf(const QComboBox *box)
+{
+    return box ? box->currentText() : QString();
+}
+
+qint64 FileSizeOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.size() : 0;
+}
+
+// Whether path can take a new file: nothing there, or a file that the
+// folder lets us replace.
+bool CanReplace(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    return !info.isDir() && QFileInfo(info.absolutePath()).isWritable();
 }
 
 const QString generalMessage = QStringLiteral(
@@ -251,11 +290,279 @@ void TPDFCreator::ReportLayoutError()
         QTimer::singleShot(0, static_cast<QAbstractButton *>(control), &QAbstractButton::click);
 }
 
+QString TPDFCreator::OutputFileName() const
+{
+    const TLayoutControls &c = m_controls;
+    if (!c.edtPDFDirectory || !c.edtPDFFile)
+        return QString();
+    return ChangeFileExt(c.edtPDFDirectory->text() + c.edtPDFFile->text(), QStringLiteral(".pdf"));
+}
+
+int TPDFCreator::Resolution() const
+{
+    return m_controls.cmbxImageResolution ? m_controls.cmbxImageResolution->currentText().toInt() : 72;
+}
+
+int TPDFCreator::Quality() const
+{
+    return m_controls.cmbxImageQuality ? m_controls.cmbxImageQuality->currentText().toInt() : 70;
+}
+
+QByteArray TPDFCreator::ReencodePicture(const QString &path, QSize size, int quality)
+{
+    QString error;
+    const QImage picture = platform::readJpegFile(path, size, &error);
+    if (picture.isNull())
+        throw std::runtime_error(error.toStdString());
+    const QByteArray jpeg = platform::encodeJpeg(platform::resampleImage(picture, size), quality, &error);
+    if (jpeg.isEmpty())
+        throw std::runtime_error(error.toStdString());
+    return jpeg;
+}
+
+double TPDFCreator::EstimateFileSize()
+{
+    if (!m_selection || m_selection->FrameCount() == 0)
+        return 0;
+    const TLayoutControls &c = m_controls;
+    const int resolution = Resolution();
+    const int quality = Quality();
+    const TFrame &first = m_selection->Frames.first();
+    const double firstSize = double(FileSizeOf(first.FileName));
+
+    double converted = 0;
+    if (IsSWFMode) {
+        try {
+            converted = double(
+                ReencodePicture(first.FileName,
+                                QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution)),
+                                quality)
+                    .size());
+        } catch (const std::exception &) {
+            converted = 0; // an unreadable picture adds nothing
+        }
+    } else if (FlashServer) {
+        FlashServer->SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, quality, 100)));
+        FlashServer->ExportFrame(first.SceneIndex, first.FrameIndex);
+        converted = double(FileSizeOf(ExportImageFileName()));
+    }
+    // With no first picture to compare, the pictures are counted as they are.
+    const double ratio = firstSize > 0 ? converted / firstSize : 1.0;
+
+    double total = firstSize;
+    for (int i = 1; i < m_selection->FrameCount(); ++i)
+        total += double(FileSizeOf(m_selection->Frames.at(i).FileName));
+    double estimate = total * ratio + 12288 + double(std::max(m_pageCount, 1) - 1) * 7168;
+
+    if (c.chbxEmbedFontSubset && c.chbxEmbedFontSubset->isEnabled() && c.chbxEmbedFontSubset->isChecked()) {
+        const QFont font = c.labelFont ? c.labelFont() : QFont();
+        const QString file = FindFontFile(font.family(), font.bold(), font.italic());
+        const QFileInfo info(file);
+        estimate += !file.isEmpty() && info.isFile() ? double(info.size()) : 153600.0;
+    }
+    return estimate;
+}
+
 bool TPDFCreator::CreatePDF()
 {
     if (!m_layoutValid) {
         ReportLayoutError();
         return false;
     }
-    return false;
+    const TLayoutControls &c = m_controls;
+    const auto refuse = [&c](QWidget *control, const QString &message) {
+        if (c.showStepOf && control)
+            c.showStepOf(control);
+        ShowErrorMessage(message);
+        if (control)
+            control->setFocus();
+        return false;
+    };
+
+    if (c.medtPassword2 && c.medtPassword2->isVisibleTo(c.medtPassword2->window()) &&
+        c.medtPassword2->text() != TextOf(c.medtPassword1))
+        return refuse(c.medtPassword2, QStringLiteral("The passwords do not match."));
+    const QString output = OutputFileName();
+    const QString frontFile = c.cmbxInputFile ? c.cmbxInputFile->currentText() : QString();
+    if (frontFile == output)
+        return refuse(c.cmbxInputFile, QStringLiteral("The front PDF file is the same as the final PDF file."));
+    // The new file replaces an existing one only once it is complete, so a
+    // run that fails or is cancelled leaves the earlier file as it was.
+    if (!CanReplace(output))
+        return refuse(c.edtPDFFile, QStringLiteral("Please close the PDF file that you're trying to overwrite."));
+
+    TSheetProgress *const progress = c.progress;
+    const int pages = m_pageCount;
+    bool completed = false;
+    QString failure;
+    std::unique_ptr<TWPPDFPrinter> pdf;
+    if (progress)
+        progress->Start(QStringLiteral("Creating PDF File"));
+    try {
+        pdf = std::make_unique<TWPPDFPrinter>();
+        const int resolution = Resolution();
+        if (IsSWFMode)
+            m_captureSize = QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution));
+        else if (FlashServer)
+            FlashServer->SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, Quality(), 100)));
+
+        pdf->SetModes({wpExactTextPositioning, wpNoTextRectClipping, wpDontAdjustTextSpacing, wpNoTextScaling});
+        pdf->SetCanvasReference(wprefScreen);
+        const bool labels = Checked(c.chbxLabelFrames);
+        pdf->SetFontMode(labels && Checked(c.chbxEmbedFontSubset) ? wpEmbedSubsetTrueType_UsedChar
+                                                                  : wpUseTrueTypeFonts);
+        if (Checked(c.chbxSecurity)) {
+            TWPDFEncryption encryption{wpEncryptFile};
+            if (Checked(c.chbxPermitPrinting))
+                encryption.Include(wpEnablePrinting);
+            if (Checked(c.chbxPermitChanging))
+                encryption.Include(wpEnableChanging);
+            if (Checked(c.chbxPermitCopying))
+                encryption.Include(wpEnableCopying);
+            pdf->SetEncryption(encryption);
+            pdf->SetSecurity(c.cmbxEncryption && c.cmbxEncryption->currentIndex() != 0 ? wpp128bit : wpp40bit);
+            pdf->SetOwnerPassword(TextOf(c.medtPassword1));
+            pdf->SetUserPassword(TextOf(c.medtPassword1));
+        }
+        pdf->SetInputfileMode(pwAppendToInput);
+        pdf->SetInputFile(frontFile);
+        TWPPDFExportInfo &info = pdf->Info();
+        info.Title = TextOf(c.cmbxFileTitle);
+        info.Author = TextOf(c.cmbxFileAuthor);
+        info.Subject = TextOf(c.cmbxFileSubject);
+        info.Keywords = TextOf(c.cmbxFileKeywords);
+        info.Producer = AppTitle;
+        pdf->SetFilename(output);
+        pdf->BeginDoc();
+
+        for (int p = 1; p <= pages; ++p) {
+            pdf->StartPage(m_pageWidth, m_pageHeight, 0, 72, 72);
+            DrawPage(p, nullptr, pdf.get());
+            pdf->EndPage();
+            if (progress) {
+                progress->SetProgress(int(std::lround(p * 100.0 / pages)));
+                if (progress->Cancelled())
+                    break;
+            }
+            completed = p == pages;
+        }
+    } catch (const std::exception &e) {
+        failure = QString::fromUtf8(e.what());
+        completed = false;
+    }
+
+    const bool cancelled = progress && progress->Cancelled();
+    if (pdf && pdf->InDocument()) {
+        // An unfinished document is closed without being written.
+        if (!completed || cancelled)
+            pdf->SetFilename(QString());
+        try {
+            pdf->EndDoc();
+        } catch (const std::exception &e) {
+            if (failure.isEmpty())
+                failure = QString::fromUtf8(e.what());
+            completed = false;
+        }
+    }
+    pdf.reset();
+    if (completed && !cancelled && failure.isEmpty() && Checked(c.chbxViewFile))
+        platform::shellOpen(output);
+    if (progress)
+        progress->Finish();
+    if (!failure.isEmpty())
+        ShowErrorMessage(failure);
+    return completed && !cancelled && failure.isEmpty();
+}
+
+void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
+{
+    const TLayoutControls &c = m_controls;
+    const int cols = Columns();
+    const int rows = Rows();
+    if (!m_layoutValid || cols <= 0 || rows <= 0 || !m_selection || (!preview && !pdf))
+        return;
+
+    QImage pageImage;
+    std::unique_ptr<TImageCanvas> imageCanvas;
+    if (preview) {
+        pageImage = QImage(m_pageWidth, m_pageHeight, QImage::Format_RGB32);
+        if (pageImage.isNull())
+            return;
+        pageImage.fill(Qt::white);
+        imageCanvas = std::make_unique<TImageCanvas>(pageImage);
+    }
+    TCanvas &canvas = preview ? static_cast<TCanvas &>(*imageCanvas) : pdf->Canvas();
+
+    const bool labels = Checked(c.chbxLabelFrames) && !m_labelBoxes.isEmpty();
+    if (labels) {
+        QFont font = c.labelFont ? c.labelFont() : QFont();
+        if (preview)
+            font.setPointSize(int(std::lround(font.pointSizeF() * 72 / TImageCanvas::ScreenPixelsPerInch())));
+        canvas.SetFont(font, c.labelColor ? c.labelColor() : 0);
+        canvas.SetTextAlign(TA_CENTER | TA_TOP);
+    }
+
+    const int64_t n = int64_t(cols) * rows;
+    const int64_t first = n * (page - 1);
+    const int64_t end = std::min<int64_t>(n * page, m_selection->FrameCount());
+    const int quality = Quality();
+    for (int64_t k = first; k < end; ++k) {
+        const TFrame &frame = m_selection->Frames.at(int(k));
+        const int col = int(k % cols);
+        const int row = int((k - first) / cols);
+        const TBox &box = m_pictureBoxes[col][row];
+        const QRect rect(box.Left, box.Top, box.Right - box.Left, box.Bottom - box.Top);
+        if (preview) {
+            // A picture that cannot be read leaves its cell empty here; the
+            // PDF run reports it.
+            const QImage picture = platform::readJpegFile(frame.FileName, rect.size());
+            if (!picture.isNull())
+                canvas.DrawImageStretched(rect, picture);
+        } else {
+            QByteArray jpeg;
+            QSize pixels;
+            if (IsSWFMode) {
+                jpeg = ReencodePicture(frame.FileName, m_captureSize, quality);
+                pixels = m_captureSize;
+            } else {
+                if (FlashServer)
+                    FlashServer->ExportFrame(frame.SceneIndex, frame.FrameIndex);
+                QFile file(ExportImageFileName());
+                if (file.open(QIODevice::ReadOnly))
+                    jpeg = file.readAll();
+                pixels = platform::jpegSize(jpeg);
+                if (!pixels.isValid())
+                    throw std::runtime_error(
+                        QStringLiteral("The picture of frame %1 could not be exported from the authoring tool.")
+                            .arg(frame.FrameIndex + 1)
+                            .toStdString());
+            }
+            if (pdf->DrawJPEG(box.Left, box.Top, wpImageJPEG, int(jpeg.size()), jpeg.constData(), pixels.width(),
+                              pixels.height(), rect.height(), rect.width()) != 0)
+                throw std::runtime_error(QStringLiteral("The picture of frame %1 could not be placed in the PDF file.")
+                                             .arg(frame.FrameIndex + 1)
+                                             .toStdString());
+        }
+        if (labels) {
+            const TBox &label = m_labelBoxes[col][row];
+            canvas.TextOut((label.Left + label.Right) / 2, label.Top, frame.LabelText);
+        }
+    }
+
+    if (preview) {
+        imageCanvas.reset();
+        const QSize target = preview->size();
+        QPainter painter(preview);
+        painter.fillRect(preview->rect(), QPalette().color(QPalette::Button));
+        const double scale = std::min(double(target.height() - 2) / pageImage.height(),
+                                      double(target.width() - 2) / pageImage.width());
+        const int w = int(std::lround(pageImage.width() * scale));
+        const int h = int(std::lround(pageImage.height() * scale));
+        const int x = (target.width() - w) / 2;
+        const int y = (target.height() - h) / 2;
+        painter.drawImage(QRect(x, y, w, h), pageImage.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        painter.setPen(QPen(Qt::black, 0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(x - 1, y - 1, w + 1, h + 1);
+    }
 }

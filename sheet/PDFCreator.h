@@ -3,9 +3,12 @@
 #include "core/Global.h"
 #include "sheet/LayoutSource.h"
 
+#include <QSize>
 #include <QVector>
 
+class QImage;
 class QWidget;
+class TWPCustomPDFExport;
 
 // A cell's box in points, origin top left, y downwards.
 struct TBox {
@@ -36,8 +39,28 @@ public:
     // Shows the message of the control that broke the layout; nothing when
     // none is recorded.
     void ReportLayoutError();
-    // Writes the contact sheet; true only when every page was written.
+    // Writes the contact sheet from the steps' settings; true only when
+    // every page was written and the user did not cancel. A run that does
+    // not finish leaves no new file behind (and any earlier file as it was).
     bool CreatePDF();
+    // Draws page (from 1) of the last layout: with preview, a picture of the
+    // whole page scaled into it; otherwise onto pdf's current page. Throws
+    // std::runtime_error (text for the user) when a picture cannot be used.
+    void DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf);
+
+    // The expected size in bytes of the PDF for the current selection,
+    // settings and page count, from re-encoding the first frame's picture.
+    double EstimateFileSize();
+
+    // The file CreatePDF writes: the output step's folder and name, with
+    // the extension ".pdf".
+    QString OutputFileName() const;
+    // The chosen picture resolution (dpi) and JPEG quality.
+    int Resolution() const;
+    int Quality() const;
+    // A frame's picture file resampled to size and encoded at quality.
+    // Throws std::runtime_error when the file cannot be read.
+    static QByteArray ReencodePicture(const QString &path, QSize size, int quality);
 
     int PageWidth() const { return m_pageWidth; }     // points
     int PageHeight() const { return m_pageHeight; }   // points
@@ -61,4 +84,5 @@ private:
     TBoxGrid m_pictureBoxes;
     TBoxGrid m_labelBoxes;
     TLayoutControls m_controls;
+    QSize m_captureSize; // SWF mode: the pictures' pixel size in the PDF
 };

@@ -5,7 +5,10 @@
 
 #include "ui_PagePreviewFrm.h"
 
+#include <QImage>
+#include <QPixmap>
 #include <QSignalBlocker>
+#include <exception>
 
 TPagePreviewForm::TPagePreviewForm(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TPagePreviewForm>())
 {
@@ -54,5 +57,13 @@ void TPagePreviewForm::RefreshPreview(QWidget *cause)
 void TPagePreviewForm::trbarPreviewPageChange()
 {
     ui->lblCurPage->setText(QStringLiteral("Page %1").arg(ui->trbarPreviewPage->value()));
-    // The page picture comes from the page drawing of the PDF writer.
+    if (!PDFCreator || !PDFCreator->LayoutValid())
+        return;
+    QImage picture(ui->imgPreview->size(), QImage::Format_RGB32);
+    try {
+        PDFCreator->DrawPage(ui->trbarPreviewPage->value(), &picture, nullptr);
+    } catch (const std::exception &) {
+        // The preview skips what it cannot draw; writing the PDF reports it.
+    }
+    ui->imgPreview->setPixmap(QPixmap::fromImage(picture));
 }

@@ -6,7 +6,11 @@
 #include "wizard/FrameLabelPatternEditorFrm.h"
 #include "wizard/WizardForms.h"
 
+#include "sheet/PDFCreator.h"
+
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScopeGuard>
 #include <QLineEdit>
 
 namespace {
@@ -96,8 +100,14 @@ void TStep5Form::RefreshPagePreview(QWidget *cause)
 
 void TStep5Form::PDFFileSizeChange()
 {
-    // The estimate needs the picture measuring of the PDF writer; until that
-    // exists lblPDFFileSize keeps its text.
+    if (sender() && !isVisible())
+        return;
+    if (!PDFCreator || !FrameSelection || FrameSelection->FrameCount() == 0)
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QGuiApplication::restoreOverrideCursor(); });
+    const double bytes = PDFCreator->EstimateFileSize();
+    step.lblPDFFileSize->setText(QString::asprintf("%.0f KB", bytes / 1024));
 }
 
 void TStep5Form::PageMetricsChange()

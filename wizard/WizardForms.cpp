@@ -4,6 +4,7 @@
 #include "sheet/LabelPatterns.h"
 #include "sheet/PDFCreator.h"
 #include "sheet/PagePreviewFrm.h"
+#include "sheet/SheetProgress.h"
 #include "wizard/FontDialog.h"
 #include "wizard/FrameLabelPatternEditorFrm.h"
 #include "wizard/ImagePreviewFrm.h"
@@ -17,6 +18,34 @@
 #include "wizard/Step7Frm.h"
 
 TWizardForms Forms;
+
+namespace {
+
+// The writer's progress shown in the progress window.
+class TProgressWindow : public TSheetProgress {
+public:
+    void Start(const QString &caption) override
+    {
+        if (!Forms.progress)
+            return;
+        Forms.progress->setWindowTitle(caption);
+        Forms.progress->show();
+    }
+    void SetProgress(int percent) override
+    {
+        if (Forms.progress)
+            Forms.progress->SetProgress(percent);
+    }
+    bool Cancelled() const override { return !Forms.progress || Forms.progress->Cancelled; }
+    void Finish() override
+    {
+        if (Forms.progress)
+            Forms.progress->close();
+    }
+};
+TProgressWindow progressWindow;
+
+} // namespace
 
 TStep1Form *CreateMainForm(TAMInstanceManager::Services instanceServices)
 {
@@ -67,8 +96,28 @@ void CreateRemainingForms()
     controls.spedtRowsPerPage = layout.spedtRowsPerPage;
     controls.grbxLabelFrames = layout.grbxLabelFrames;
     controls.grbxFramesPerPage = layout.grbxFramesPerPage;
+    controls.cmbxImageResolution = layout.cmbxImageResolution;
+    controls.cmbxImageQuality = layout.cmbxImageQuality;
+    const Ui::TStep6Form &output = Forms.step6->step;
+    controls.edtPDFDirectory = output.edtPDFDirectory;
+    controls.edtPDFFile = output.edtPDFFile;
+    controls.medtPassword1 = output.medtPassword1;
+    controls.medtPassword2 = output.medtPassword2;
+    controls.cmbxInputFile = output.cmbxInputFile;
+    controls.cmbxFileTitle = output.cmbxFileTitle;
+    controls.cmbxFileAuthor = output.cmbxFileAuthor;
+    controls.cmbxFileSubject = output.cmbxFileSubject;
+    controls.cmbxFileKeywords = output.cmbxFileKeywords;
+    controls.chbxSecurity = output.chbxSecurity;
+    controls.chbxPermitPrinting = output.chbxPermitPrinting;
+    controls.chbxPermitChanging = output.chbxPermitChanging;
+    controls.chbxPermitCopying = output.chbxPermitCopying;
+    controls.cmbxEncryption = output.cmbxEncryption;
+    controls.chbxViewFile = output.chbxViewFile;
     TFontDialog *font = Forms.step5->fntdlgImageLabelsFont;
     controls.labelFont = [font] { return font->Font; };
+    controls.labelColor = [font] { return uint32_t(font->Color); };
+    controls.progress = &progressWindow;
     controls.showStepOf = [](QWidget *control) {
         auto *form = qobject_cast<TBaseWizardForm *>(control->window());
         if (StepForms.contains(form))

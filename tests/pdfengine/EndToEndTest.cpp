@@ -1,6 +1,7 @@
 // The component with the real engine library, the PDF read back with the
 // poppler tools and qpdf.
 #include "pdfengine/WPPDFR2.h"
+#include "support/ToolRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,22 +65,8 @@ QByteArray makeJpeg(int width, int height, int seed)
     return out;
 }
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-};
-
-Result run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    Result r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    return r;
-}
+using Result = ToolResult;
+constexpr auto run = RunTool;
 
 QString engineLibrary()
 {

@@ -4,6 +4,7 @@
 #include "controls/RadioGroup.h"
 #include "core/Global.h"
 #include "sheet/LayoutSource.h"
+#include "sheet/SheetControls.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,48 +33,28 @@ private:
     std::unique_ptr<QApplication> m_app;
 };
 
+// The steps' controls at plain values: no margins or spaces, portrait,
+// labels off, one column and row, empty patterns.
 struct TStepControls {
-    QWidget pageStep;
-    QWidget layoutStep;
-    TLayoutControls c;
+    TSheetControlSet set;
+    QWidget &pageStep = set.PageStep();
+    QWidget &layoutStep = set.LayoutStep();
+    TLayoutControls &c = set.controls;
 
     TStepControls()
     {
-        const auto spin = [](QWidget *parent, int minimum, int value) {
-            auto *edit = new QSpinBox(parent);
-            edit->setRange(minimum, INT_MAX);
-            edit->setValue(value);
-            return edit;
-        };
-        c.cmbxPageSize = new QComboBox(&pageStep);
-        c.spedtPageWidth = spin(&pageStep, 10, 210);
-        c.spedtPageHeight = spin(&pageStep, 10, 297);
-        c.spedtPageLeftMargin = spin(&pageStep, 0, 0);
-        c.spedtPageRightMargin = spin(&pageStep, 0, 0);
-        c.spedtPageTopMargin = spin(&pageStep, 0, 0);
-        c.spedtPageBottomMargin = spin(&pageStep, 0, 0);
-        c.spedtImageSpace = spin(&pageStep, 0, 0);
-        c.spedtTextSpace = spin(&pageStep, 0, 0);
-        c.rgOrientation = new TRadioGroup(&pageStep);
-        c.rgOrientation->SetItems({"Portrait", "Landscape", "Auto"});
+        c.cmbxPageSize->clear();
+        for (QSpinBox *edit : {c.spedtPageLeftMargin, c.spedtPageRightMargin, c.spedtPageTopMargin,
+                               c.spedtPageBottomMargin, c.spedtImageSpace, c.spedtTextSpace})
+            edit->setValue(0);
         c.rgOrientation->SetItemIndex(0);
-        c.chbxCenterPageContents = new QCheckBox(&pageStep);
-
-        c.grbxLabelFrames = new QGroupBox(&layoutStep);
-        c.chbxLabelFrames = new QCheckBox(&layoutStep);
-        c.cmbxNonKeyFrameLabel = new QComboBox(c.grbxLabelFrames);
-        c.cmbxKeyFrameLabel = new QComboBox(c.grbxLabelFrames);
-        c.cmbxNonKeyFrameLabel->setEditable(true);
-        c.cmbxKeyFrameLabel->setEditable(true);
-        c.bitbtnEditNonKeyFrameLabel = new QToolButton(c.grbxLabelFrames);
-        c.bitbtnEditKeyFrameLabel = new QToolButton(c.grbxLabelFrames);
-        c.bitbtnImageLabelsFont = new QPushButton(c.grbxLabelFrames);
-        c.chbxEmbedFontSubset = new QCheckBox(c.grbxLabelFrames);
-        c.grbxFramesPerPage = new QGroupBox(&layoutStep);
-        c.chbxSetFramesPerPage = new QCheckBox(&layoutStep);
-        c.spedtColumnsPerPage = spin(c.grbxFramesPerPage, 1, 1);
-        c.spedtRowsPerPage = spin(c.grbxFramesPerPage, 1, 1);
-        c.labelFont = [] { return QFont(QStringLiteral("DejaVu Sans"), 12); };
+        for (QCheckBox *box : {c.chbxCenterPageContents, c.chbxLabelFrames, c.chbxSetFramesPerPage})
+            box->setChecked(false);
+        c.cmbxNonKeyFrameLabel->clear();
+        c.cmbxKeyFrameLabel->clear();
+        c.spedtColumnsPerPage->setValue(1);
+        c.spedtRowsPerPage->setValue(1);
+        set.labelFont = QFont(QStringLiteral("DejaVu Sans"), 12);
     }
 };
 
