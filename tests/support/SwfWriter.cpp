@@ -1128,3 +1128,54 @@ void SwfWriter::splitJpegTables(const QByteArray &jpeg, QByteArray &tables, QByt
     tables.append("\xFF\xD9", 2);
     image.append(jpeg.mid(i));
 }
+
+// ---- filters ----
+
+namespace SwfFilter {
+
+QByteArray list(const std::vector<QByteArray> &filters)
+{
+    if (filters.size() > 255)
+        misuse("a filter list holds at most 255 filters");
+    TagBody body;
+    body.ui8(uint8_t(filters.size()));
+    for (const QByteArray &f : filters)
+        body.raw(f);
+    return body.bytes();
+}
+
+QByteArray dropShadow(const SwfRgba &color, double blurX, double blurY, double angle, double distance,
+                      double strength, uint8_t flags)
+{
+    TagBody body;
+    body.ui8(0).rgba(color.r, color.g, color.b, color.a).fixed(blurX).fixed(blurY).fixed(angle).fixed(distance)
+        .fixed8(strength).ui8(flags);
+    return body.bytes();
+}
+
+QByteArray blur(double blurX, double blurY, uint8_t passes)
+{
+    if (passes > 31)
+        misuse("blur passes take 5 bits");
+    TagBody body;
+    body.ui8(1).fixed(blurX).fixed(blurY).ui8(uint8_t(passes << 3));
+    return body.bytes();
+}
+
+QByteArray glow(const SwfRgba &color, double blurX, double blurY, double strength, uint8_t flags)
+{
+    TagBody body;
+    body.ui8(2).rgba(color.r, color.g, color.b, color.a).fixed(blurX).fixed(blurY).fixed8(strength).ui8(flags);
+    return body.bytes();
+}
+
+QByteArray colorMatrix(const std::array<float, 20> &matrix)
+{
+    TagBody body;
+    body.ui8(6);
+    for (float v : matrix)
+        body.f32(v);
+    return body.bytes();
+}
+
+} // namespace SwfFilter

@@ -437,3 +437,16 @@ private:
     uint16_t m_showFrames = 0;
     QByteArray m_tags;
 };
+
+// Filters for SwfPlace::filterList and SwfButtonRecord::filterList. Flags
+// bytes are as in the file: inner 0x80, knockout 0x40, composite source
+// 0x20, then the pass count in the low bits.
+namespace SwfFilter {
+QByteArray list(const std::vector<QByteArray> &filters);
+QByteArray dropShadow(const SwfRgba &color, double blurX, double blurY, double angle, double distance,
+                      double strength, uint8_t flags);
+QByteArray blur(double blurX, double blurY, uint8_t passes);
+QByteArray glow(const SwfRgba &color, double blurX, double blurY, double strength, uint8_t flags);
+// Four rows of five: red, green, blue, alpha, offset (0..255).
+QByteArray colorMatrix(const std::array<float, 20> &matrix);
+} // namespace SwfFilter

@@ -1,0 +1,950 @@
+#include "platform/flashplayer/SwfRenderer.h"
+
+#include "platform/flashplayer/SwfBitmaps.h"
+#include "platform/flashplayer/SwfFilters.h"
+#include "platform/flashplayer/SwfShapes.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <unordered_map>
+
+namespace swf {
+namespace {
+
+// ---- colour transforms ----
+
+// Multiply and add per channel (red, green, blue, alpha); adds in 0..255.
+struct Cx {
+    float m[4] = {1, 1, 1, 1};
+    float a[4] = {0, 0, 0, 0};
+
+    static Cx from(const ColorTransform &t)
+    {
+        Cx c;
+        c.m[0] = t.redMultiplier / 256.0f;
+        c.m[1] = t.greenMultiplier / 256.0f;
+        c.m[2] = t.blueMultiplier / 256.0f;
+        c.m[3] = t.alphaMultiplier / 256.0f;
+        c.a[0] = t.redAdd;
+        c.a[1] = t.greenAdd;
+        c.a[2] = t.blueAdd;
+        c.a[3] = t.alphaAdd;
+        return c;
+    }
+    // This transform first, then outer.
+    Cx then(const Cx &outer) const
+    {
+        Cx c;
+        for (int i = 0; i < 4; ++i) {
+            c.m[i] = m[i] * outer.m[i];
+            c.a[i] = a[i] * outer.m[i] + outer.a[i];
+        }
+        return c;
+    }
+    bool isIdentity() const { return alphaOnly() && m[3] == 1; }
+    // Nothing but an alpha multiplier in [0, 1]: a painter opacity.
+    bool alphaOnly() const
+    {
+        return m[0] == 1 && m[1] == 1 && m[2] == 1 && a[0] == 0 && a[1] == 0 && a[2] == 0 && a[3] == 0
+            && m[3] >= 0 && m[3] <= 1;
+    }
+    static int channel(float v) { return v > 0 ? (v < 255 ? int(std::lround(v)) : 255) : 0; }
+    QColor apply(const Color &c) const
+    {
+        return QColor(channel(c.red * m[0] + a[0]), channel(c.green * m[1] + a[1]), channel(c.blue * m[2] + a[2]),
+                      channel(c.alpha * m[3] + a[3]));
+    }
+    bool operator<(const Cx &o) const
+    {
+        return std::lexicographical_compare(std::begin(m), std::end(a), std::begin(o.m), std::end(o.a));
+    }
+};
+static_assert(sizeof(Cx) == 8 * sizeof(float));
+
+QImage transformImage(const QImage &src, const Cx &cx)
+{
+    QImage out = src.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = line[x];
+            const Color c{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p)), uint8_t(qAlpha(p))};
+            line[x] = cx.apply(c).rgba();
+        }
+    }
+    return out.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+bool finite(const QTransform &t)
+{
+    return std::isfinite(t.m11()) && std::isfinite(t.m12()) && std::isfinite(t.m21()) && std::isfinite(t.m22())
+        && std::isfinite(t.dx()) && std::isfinite(t.dy()) && std::isfinite(t.m13()) && std::isfinite(t.m23())
+        && std::isfinite(t.m33());
+}
+
+// Device pixels per unit along the transform, on average.
+double scaleOf(const QTransform &t)
+{
+    return std::sqrt(std::abs(t.m11() * t.m22() - t.m12() * t.m21()));
+}
+
+// ---- prepared characters ----
+
+struct PreparedFill {
+    const FillStyle *style = nullptr;
+    QPainterPath path;
+};
+
+struct PreparedStroke {
+    const LineStyle *style = nullptr;
+    QPainterPath path;
+};
+
+struct PreparedShape {
+    std::vector<ShapeLayer> layers; // owns the styles the entries point into
+    std::vector<std::vector<PreparedFill>> fills;
+    std::vector<std::vector<PreparedStroke>> strokes;
+    QRectF bounds;
+};
+
+struct TextRun {
+    QPainterPath path;
+    Color color;
+};
+
+struct PreparedText {
+    std::vector<TextRun> runs;
+    QRectF bounds;
+    // Edit fields with a border: a white box with a black frame.
+    std::optional<QRectF> box;
+};
+
+// Bitmap fills that do not repeat paint only over the bitmap itself.
+constexpr int kMaxClipElements = 4000;
+
+QString stripHtml(QString text)
+{
+    static const QRegularExpression breaks(QStringLiteral("<\\s*(br|/p|/li)\\b[^>]*>"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    text.replace(breaks, QStringLiteral("\n"));
+    text.remove(tags);
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"))
+        .replace(QLatin1String("&gt;"), QLatin1String(">"))
+        .replace(QLatin1String("&quot;"), QLatin1String("\""))
+        .replace(QLatin1String("&apos;"), QLatin1String("'"))
+        .replace(QLatin1String("&nbsp;"), QLatin1String(" "))
+        .replace(QLatin1String("&amp;"), QLatin1String("&"));
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
+}
+
+// Where drawing goes: the caller's device, or an offscreen layer.
+struct Surface {
+    QPainter *painter = nullptr;
+    QImage *image = nullptr; // our own layer; null for the caller's device
+    QPoint origin;           // device position of the layer's top left
+    QRect clip;              // device area worth drawing
+    bool group = false;      // a Layer group: Alpha and Erase blends apply
+    int nesting = 0;         // layers below this one
+
+    QTransform toSurface(const QTransform &world) const
+    {
+        return origin.isNull() ? world : world * QTransform::fromTranslate(-origin.x(), -origin.y());
+    }
+};
+
+} // namespace
+
+struct Renderer::Impl {
+    std::shared_ptr<const Movie> movie;
+    StageQuality quality = StageQuality::High;
+    double stageScale = 1; // device pixels per stage pixel
+
+    std::map<uint16_t, QImage> bitmaps;
+    std::map<std::pair<uint16_t, Cx>, QImage> tintedBitmaps;
+    std::map<uint16_t, std::shared_ptr<PreparedShape>> shapes;
+    std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
+    std::map<std::pair<uint16_t, uint32_t>, QPainterPath> glyphs;
+    std::map<uint16_t, std::shared_ptr<PreparedText>> texts;
+
+    explicit Impl(std::shared_ptr<const Movie> m) : movie(std::move(m)) {}
+
+    // ---- caches ----
+
+    const QImage &bitmap(uint16_t id)
+    {
+        auto it = bitmaps.find(id);
+        if (it == bitmaps.end()) {
+            QImage image;
+            if (const Bitmap *b = movie->character<Bitmap>(id))
+                image = decodeBitmap(*b, movie->jpegTables);
+            it = bitmaps.emplace(id, std::move(image)).first;
+        }
+        return it->second;
+    }
+
+    QImage tintedBitmap(uint16_t id, const Cx &cx)
+    {
+        const auto key = std::make_pair(id, cx);
+        auto it = tintedBitmaps.find(key);
+        if (it != tintedBitmaps.end())
+            return it->second;
+        if (tintedBitmaps.size() >= 32)
+            tintedBitmaps.clear();
+        const QImage &src = bitmap(id);
+        return tintedBitmaps[key] = src.isNull() ? QImage() : transformImage(src, cx);
+    }
+
+    std::shared_ptr<PreparedShape> prepare(std::vector<ShapeLayer> layers)
+    {
+        auto out = std::make_shared<PreparedShape>();
+        out->layers = std::move(layers);
+        QRectF bounds;
+        for (const ShapeLayer &layer : out->layers) {
+            auto &fills = out->fills.emplace_back();
+            for (const FillPath &fill : layer.fills) {
+                PreparedFill prepared{&fill.style, fill.path};
+                if (fill.style.isBitmap() && !fill.style.bitmapRepeats()
+                    && fill.path.elementCount() < kMaxClipElements) {
+                    const QImage &image = bitmap(fill.style.bitmapId);
+                    const QTransform m = fill.style.bitmapMatrix.toTransform();
+                    if (!image.isNull() && m.isInvertible() && finite(m)) {
+                        QPainterPath area;
+                        area.addPolygon(m.map(QPolygonF(QRectF(0, 0, image.width(), image.height()))));
+                        area.closeSubpath();
+                        prepared.path = fill.path.intersected(area);
+                    }
+                }
+                bounds |= fill.path.boundingRect();
+                fills.push_back(std::move(prepared));
+            }
+            auto &strokes = out->strokes.emplace_back();
+            for (const StrokePath &stroke : layer.strokes) {
+                const double half = std::max(stroke.style.width / 2.0, 20.0);
+                bounds |= stroke.path.boundingRect().adjusted(-half, -half, half, half);
+                strokes.push_back(PreparedStroke{&stroke.style, stroke.path});
+            }
+        }
+        out->bounds = bounds;
+        return out;
+    }
+
+    std::shared_ptr<PreparedShape> shape(const Shape &s)
+    {
+        auto &slot = shapes[s.id];
+        if (!slot)
+            slot = prepare(buildShapePaths(s));
+        return slot;
+    }
+
+    std::shared_ptr<PreparedShape> morph(const MorphShape &m, uint16_t ratio)
+    {
+        const auto key = std::make_pair(m.id, ratio);
+        auto it = morphs.find(key);
+        if (it != morphs.end())
+            return it->second;
+        if (morphs.size() >= 256)
+            morphs.clear();
+        return morphs[key] = prepare(buildShapePaths(morphShapeAt(m, morphPosition(ratio))));
+    }
+
+    const QPainterPath *glyph(uint16_t fontId, uint32_t index)
+    {
+        const Font *font = movie->character<Font>(fontId);
+        if (!font || index >= font->glyphs.size())
+            return nullptr;
+        const auto key = std::make_pair(fontId, index);
+        auto it = glyphs.find(key);
+        if (it == glyphs.end()) {
+            QPainterPath path = buildGlyphPath(font->glyphs[index].shape);
+            path.setFillRule(Qt::WindingFill);
+            it = glyphs.emplace(key, std::move(path)).first;
+        }
+        return &it->second;
+    }
+
+    std::shared_ptr<PreparedText> text(const Text &t)
+    {
+        auto &slot = texts[t.id];
+        if (slot)
+            return slot;
+        slot = std::make_shared<PreparedText>();
+        std::optional<uint16_t> fontId;
+        double height = 0;
+        Color color;
+        double x = 0;
+        double y = 0;
+        QTransform matrix = t.matrix.toTransform();
+        for (const TextRecord &record : t.records) {
+            if (record.fontId)
+                fontId = record.fontId;
+            if (record.height)
+                height = *record.height;
+            if (record.color)
+                color = *record.color;
+            if (record.xOffset)
+                x = *record.xOffset;
+            if (record.yOffset)
+                y = *record.yOffset;
+            const Font *font = fontId ? movie->character<Font>(*fontId) : nullptr;
+            const double em = font && font->emSquare > 0 ? font->emSquare : 1024;
+            const double scale = height / em;
+            QPainterPath run;
+            run.setFillRule(Qt::WindingFill);
+            for (const GlyphEntry &entry : record.glyphs) {
+                if (const QPainterPath *g = fontId ? glyph(*fontId, entry.index) : nullptr; g && !g->isEmpty())
+                    run.addPath(QTransform(scale, 0, 0, scale, x, y).map(*g));
+                x += entry.advance;
+            }
+            if (run.isEmpty())
+                continue;
+            run = matrix.map(run);
+            if (!slot->runs.empty() && slot->runs.back().color == color)
+                slot->runs.back().path.addPath(run);
+            else
+                slot->runs.push_back(TextRun{run, color});
+            slot->bounds |= run.boundingRect();
+        }
+        return slot;
+    }
+
+    std::shared_ptr<PreparedText> editText(const EditText &e)
+    {
+        auto &slot = texts[e.id];
+        if (slot)
+            return slot;
+        slot = std::make_shared<PreparedText>();
+        const QRectF box = e.bounds.toRectF();
+        slot->bounds = box;
+        if (e.border)
+            slot->box = box;
+        QString content = e.initialText.value_or(QString());
+        if (e.html)
+            content = stripHtml(content);
+        content.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        if (!e.multiline)
+            content.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        if (e.password)
+            content.fill(QLatin1Char('*'));
+        if (content.size() > 20000)
+            content.truncate(20000);
+        if (content.trimmed().isEmpty())
+            return slot;
+        const double height = e.fontHeight.value_or(240);
+        const Color color = e.textColor.value_or(Color{0, 0, 0, 255});
+        const EditTextLayout layout = e.layout.value_or(EditTextLayout{});
+        const Font *font = e.fontId ? movie->character<Font>(*e.fontId) : nullptr;
+        const double gutter = 40;
+        const double left = box.left() + gutter + layout.leftMargin;
+        const double right = box.right() - gutter - layout.rightMargin;
+
+        // How a line of text is measured and outlined.
+        std::function<double(const QString &)> measure;
+        std::function<void(QPainterPath &, const QString &, double, double)> outline;
+        double ascent = height * 0.8;
+        double lineHeight = height;
+        if (font && !font->glyphs.empty()) {
+            const double em = font->emSquare > 0 ? font->emSquare : 1024;
+            const double scale = height / em;
+            std::unordered_map<uint32_t, uint32_t> byCode;
+            for (uint32_t i = 0; i < font->glyphs.size(); ++i)
+                byCode.emplace(font->glyphs[i].code, i);
+            if (font->hasLayout && font->ascent + font->descent > 0) {
+                ascent = font->ascent * scale;
+                lineHeight = (font->ascent + font->descent) * scale;
+            }
+            const uint16_t fid = font->id;
+            auto advanceOf = [this, font, fid, scale](uint32_t index) {
+                const Glyph &g = font->glyphs[index];
+                if (g.advance)
+                    return *g.advance * scale;
+                const QPainterPath *p = glyph(fid, index);
+                return p ? (p->boundingRect().right() + 64) * scale : 512 * scale;
+            };
+            measure = [byCode, advanceOf, height](const QString &line) {
+                double w = 0;
+                for (const QChar ch : line) {
+                    const auto found = byCode.find(ch.unicode());
+                    w += found != byCode.end() ? advanceOf(found->second) : height / 2;
+                }
+                return w;
+            };
+            outline = [this, byCode, advanceOf, height, scale, fid](QPainterPath &path, const QString &line, double x,
+                                                                     double baseline) {
+                for (const QChar ch : line) {
+                    const auto found = byCode.find(ch.unicode());
+                    if (found == byCode.end()) {
+                        x += height / 2;
+                        continue;
+                    }
+                    if (const QPainterPath *g = glyph(fid, found->second))
+                        path.addPath(QTransform(scale, 0, 0, scale, x, baseline).map(*g));
+                    x += advanceOf(found->second);
+                }
+            };
+        } else {
+            // A device font; fonts need the application's font database.
+            if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+                return slot;
+            QFont qfont(font && !font->name.isEmpty() ? font->name : QStringLiteral("Sans Serif"));
+            qfont.setPixelSize(std::max(1, int(std::lround(height))));
+            if (font) {
+                qfont.setBold(font->bold);
+                qfont.setItalic(font->italic);
+            }
+            const QFontMetricsF metrics(qfont);
+            ascent = metrics.ascent();
+            lineHeight = metrics.ascent() + metrics.descent();
+            measure = [metrics](const QString &line) { return metrics.horizontalAdvance(line); };
+            outline = [qfont](QPainterPath &path, const QString &line, double x, double baseline) {
+                path.addText(x, baseline, qfont, line);
+            };
+        }
+
+        // Lines, wrapped at word boundaries when the field wraps.
+        QStringList lines;
+        for (const QString &paragraph : content.split(QLatin1Char('\n'))) {
+            if (!e.wordWrap || measure(paragraph) <= right - left) {
+                lines << paragraph;
+                continue;
+            }
+            QString current;
+            for (const QString &word : paragraph.split(QLatin1Char(' '))) {
+                const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+                if (!current.isEmpty() && measure(candidate) > right - left) {
+                    lines << current;
+                    current = word;
+                } else {
+                    current = candidate;
+                }
+            }
+            lines << current;
+        }
+        QPainterPath path;
+        path.setFillRule(Qt::WindingFill);
+        double baseline = box.top() + gutter + ascent;
+        bool first = true;
+        for (const QString &line : std::as_const(lines)) {
+            const double width = measure(line);
+            double x = left + (first ? layout.indent : 0);
+            if (layout.align == TextAlign::Right)
+                x = right - width;
+            else if (layout.align == TextAlign::Center)
+                x = (left + right - width) / 2;
+            outline(path, line, x, baseline);
+            baseline += lineHeight + layout.leading;
+            first = false;
+            if (baseline - ascent > box.bottom() + lineHeight * 4)
+                break; // far below the field: nothing more shows
+        }
+        if (!path.isEmpty()) {
+            slot->runs.push_back(TextRun{path, color});
+            slot->bounds |= path.boundingRect();
+        }
+        return slot;
+    }
+
+    // ---- brushes ----
+
+    QBrush gradientBrush(const FillStyle &fill, const Cx &cx) const
+    {
+        const Gradient &g = fill.gradient;
+        if (g.records.empty())
+            return Qt::NoBrush;
+        if (g.records.size() == 1)
+            return QBrush(cx.apply(g.records.front().color));
+        std::vector<GradientRecord> records = g.records;
+        std::stable_sort(records.begin(), records.end(),
+                         [](const GradientRecord &a, const GradientRecord &b) { return a.ratio < b.ratio; });
+        QGradientStops stops;
+        double last = -1;
+        const auto add = [&](double at, const QColor &c) {
+            // Equal positions make hard edges; keep them in order.
+            at = std::clamp(std::max(at, last + 1e-6), 0.0, 1.0);
+            if (at <= last)
+                return;
+            stops.append({at, c});
+            last = at;
+        };
+        const bool linearRgb = g.interpolation == InterpolationMode::LinearRgb;
+        for (size_t i = 0; i < records.size(); ++i) {
+            const QColor c = cx.apply(records[i].color);
+            if (linearRgb && i > 0) {
+                const QColor p = cx.apply(records[i - 1].color);
+                const auto lin = [](int v) { return std::pow(v / 255.0, 2.2); };
+                const auto srgb = [](double v) { return int(std::lround(std::pow(v, 1 / 2.2) * 255)); };
+                for (int k = 1; k < 8; ++k) {
+                    const double t = k / 8.0;
+                    const double at = (records[i - 1].ratio + (records[i].ratio - records[i - 1].ratio) * t) / 255.0;
+                    add(at, QColor(srgb(lin(p.red()) + (lin(c.red()) - lin(p.red())) * t),
+                                   srgb(lin(p.green()) + (lin(c.green()) - lin(p.green())) * t),
+                                   srgb(lin(p.blue()) + (lin(c.blue()) - lin(p.blue())) * t),
+                                   int(std::lround(p.alpha() + (c.alpha() - p.alpha()) * t))));
+                }
+            }
+            add(records[i].ratio / 255.0, c);
+        }
+        const QTransform m = g.matrix.toTransform();
+        if (!m.isInvertible() || !finite(m))
+            return QBrush(cx.apply(records.back().color));
+        std::unique_ptr<QGradient> gradient;
+        if (fill.type == FillStyleType::LinearGradient) {
+            gradient = std::make_unique<QLinearGradient>(-16384, 0, 16384, 0);
+        } else {
+            const double focal =
+                fill.type == FillStyleType::FocalRadialGradient ? std::clamp(g.focalPoint, -0.98, 0.98) : 0.0;
+            gradient = std::make_unique<QRadialGradient>(QPointF(0, 0), 16384, QPointF(focal * 16384, 0));
+        }
+        gradient->setStops(stops);
+        gradient->setSpread(g.spread == SpreadMode::Reflect  ? QGradient::ReflectSpread
+                            : g.spread == SpreadMode::Repeat ? QGradient::RepeatSpread
+                                                             : QGradient::PadSpread);
+        QBrush brush(*gradient);
+        brush.setTransform(m);
+        return brush;
+    }
+
+    // Bitmap brushes come back with the opacity to paint them at.
+    QBrush bitmapBrush(const FillStyle &fill, const Cx &cx, double &opacity)
+    {
+        const QTransform m = fill.bitmapMatrix.toTransform();
+        if (!m.isInvertible() || !finite(m))
+            return Qt::NoBrush;
+        QImage image;
+        if (cx.alphaOnly()) {
+            image = bitmap(fill.bitmapId);
+            opacity = cx.m[3];
+        } else {
+            image = tintedBitmap(fill.bitmapId, cx);
+        }
+        if (image.isNull())
+            return Qt::NoBrush;
+        QBrush brush(image);
+        brush.setTransform(m);
+        return brush;
+    }
+
+    bool smoothBitmaps(bool fillSmoothed) const
+    {
+        return quality == StageQuality::Best || (quality == StageQuality::High && fillSmoothed);
+    }
+
+    QBrush fillBrush(const FillStyle &fill, const Cx &cx, double &opacity)
+    {
+        if (fill.isGradient())
+            return gradientBrush(fill, cx);
+        if (fill.isBitmap())
+            return bitmapBrush(fill, cx, opacity);
+        return QBrush(cx.apply(fill.color));
+    }
+
+    // ---- drawing ----
+
+    void drawShape(Surface &s, const PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask)
+    {
+        QPainter &p = *s.painter;
+        p.setWorldTransform(s.toSurface(world));
+        const double deviceScale = scaleOf(world);
+        for (size_t l = 0; l < shape.layers.size(); ++l) {
+            for (const PreparedFill &fill : shape.fills[l]) {
+                if (mask) {
+                    p.fillPath(fill.path, Qt::black);
+                    continue;
+                }
+                double opacity = 1;
+                const QBrush brush = fillBrush(*fill.style, cx, opacity);
+                if (brush.style() == Qt::NoBrush)
+                    continue;
+                if (fill.style->isBitmap())
+                    p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(fill.style->bitmapSmoothed));
+                p.setOpacity(opacity);
+                p.fillPath(fill.path, brush);
+                p.setOpacity(1);
+            }
+            for (const PreparedStroke &stroke : shape.strokes[l]) {
+                const LineStyle &style = *stroke.style;
+                double opacity = 1;
+                QBrush brush = mask ? QBrush(Qt::black)
+                             : style.fill ? fillBrush(*style.fill, cx, opacity)
+                                          : QBrush(cx.apply(style.color));
+                if (brush.style() == Qt::NoBrush)
+                    continue;
+                QPen pen(brush, style.width);
+                pen.setCapStyle(style.startCap == CapStyle::None     ? Qt::FlatCap
+                                : style.startCap == CapStyle::Square ? Qt::SquareCap
+                                                                     : Qt::RoundCap);
+                pen.setJoinStyle(style.join == JoinStyle::Bevel   ? Qt::BevelJoin
+                                 : style.join == JoinStyle::Miter ? Qt::MiterJoin
+                                                                  : Qt::RoundJoin);
+                if (style.join == JoinStyle::Miter)
+                    pen.setMiterLimit(std::max(1.0, style.miterLimit));
+                if (style.noHScale || style.noVScale) {
+                    // Keeps its stage width whatever the object's scale.
+                    pen.setCosmetic(true);
+                    pen.setWidthF(std::max(1.0, style.width / 20.0 * stageScale));
+                } else if (style.width * deviceScale < 1) {
+                    // The player never draws a line thinner than a pixel.
+                    pen.setCosmetic(true);
+                    pen.setWidthF(1);
+                }
+                p.setOpacity(opacity);
+                p.strokePath(stroke.path, pen);
+                p.setOpacity(1);
+            }
+        }
+    }
+
+    void drawText(Surface &s, const PreparedText &text, const QTransform &world, const Cx &cx, bool mask)
+    {
+        QPainter &p = *s.painter;
+        p.setWorldTransform(s.toSurface(world));
+        if (text.box && !mask) {
+            p.fillRect(*text.box, cx.apply(Color{255, 255, 255, 255}));
+            QPen frame(cx.apply(Color{0, 0, 0, 255}), 0);
+            p.setPen(frame);
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(*text.box);
+            p.setPen(Qt::NoPen);
+        }
+        for (const TextRun &run : text.runs)
+            p.fillPath(run.path, mask ? QColor(Qt::black) : cx.apply(run.color));
+    }
+
+    void drawBitmap(Surface &s, uint16_t id, const QTransform &world, const Cx &cx, bool mask)
+    {
+        const QImage &image = bitmap(id);
+        if (image.isNull())
+            return;
+        QPainter &p = *s.painter;
+        p.setWorldTransform(s.toSurface(QTransform::fromScale(20, 20) * world));
+        if (mask) {
+            p.fillRect(image.rect(), Qt::black);
+            return;
+        }
+        p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(true));
+        if (cx.alphaOnly()) {
+            p.setOpacity(cx.m[3]);
+            p.drawImage(0, 0, image);
+            p.setOpacity(1);
+        } else {
+            p.drawImage(0, 0, tintedBitmap(id, cx));
+        }
+    }
+
+    // The object's extent on the device, children included.
+    QRectF deviceBounds(const DisplayObject &o, const QTransform &parent, int depth)
+    {
+        const QTransform world = o.matrix.toTransform() * parent;
+        if (!finite(world) || depth > Timeline::kMaxNesting + 2)
+            return {};
+        if (o.kind != DisplayObject::Kind::Other) {
+            QRectF r;
+            for (const DisplayObject &child : o.children)
+                r |= deviceBounds(child, world, depth + 1);
+            return r;
+        }
+        const auto found = movie->characters.find(o.characterId);
+        if (found == movie->characters.end())
+            return {};
+        QRectF local;
+        if (const auto *sh = std::get_if<Shape>(&found->second))
+            local = shape(*sh)->bounds;
+        else if (const auto *m = std::get_if<MorphShape>(&found->second))
+            local = morph(*m, o.ratio)->bounds;
+        else if (const auto *t = std::get_if<Text>(&found->second))
+            local = text(*t)->bounds;
+        else if (const auto *e = std::get_if<EditText>(&found->second))
+            local = editText(*e)->bounds;
+        else if (const auto *b = std::get_if<Bitmap>(&found->second)) {
+            const QImage &image = bitmap(b->id);
+            local = QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
+        }
+        return world.mapRect(local);
+    }
+
+    void drawList(Surface &s, const std::vector<DisplayObject> &list, const QTransform &parent, const Cx &cx,
+                  bool mask)
+    {
+        for (size_t i = 0; i < list.size(); ++i) {
+            const DisplayObject &o = list[i];
+            if (o.clipDepth == 0) {
+                if (o.visible)
+                    drawObject(s, o, parent, cx, mask);
+                continue;
+            }
+            size_t end = i + 1;
+            while (end < list.size() && list[end].depth <= o.clipDepth)
+                ++end;
+            if (!mask)
+                drawMasked(s, o, list, i + 1, end, parent, cx);
+            else
+                drawRange(s, list, i + 1, end, parent, cx, mask); // masks within a mask: their content counts
+            i = end - 1;
+        }
+    }
+
+    void drawRange(Surface &s, const std::vector<DisplayObject> &list, size_t from, size_t to,
+                   const QTransform &parent, const Cx &cx, bool mask)
+    {
+        for (size_t j = from; j < to; ++j) {
+            if (list[j].visible && list[j].clipDepth == 0)
+                drawObject(s, list[j], parent, cx, mask);
+        }
+    }
+
+    // A layer over part of the surface's device area, transparent.
+    struct Layer {
+        QImage image;
+        QPainter painter;
+        Surface surface;
+    };
+
+    bool beginLayer(Layer &layer, const Surface &under, const QRect &rect, bool group)
+    {
+        layer.image = QImage(rect.size(), QImage::Format_ARGB32_Premultiplied);
+        if (layer.image.isNull())
+            return false;
+        layer.image.fill(Qt::transparent);
+        layer.painter.begin(&layer.image);
+        setHints(layer.painter);
+        layer.painter.setPen(Qt::NoPen);
+        layer.surface = Surface{&layer.painter, &layer.image, rect.topLeft(), rect, group, under.nesting + 1};
+        return true;
+    }
+
+    void drawMasked(Surface &s, const DisplayObject &maskObject, const std::vector<DisplayObject> &list,
+                    size_t from, size_t to, const QTransform &parent, const Cx &cx)
+    {
+        if (from == to)
+            return;
+        const QRect rect = deviceBounds(maskObject, parent, 0).toAlignedRect() & s.clip;
+        if (rect.isEmpty())
+            return;
+        if (s.nesting >= kMaxLayerNesting) {
+            s.painter->save();
+            s.painter->setWorldTransform(QTransform::fromTranslate(-s.origin.x(), -s.origin.y()));
+            s.painter->setClipRect(rect.translated(-s.origin), Qt::IntersectClip);
+            drawRange(s, list, from, to, parent, cx, false);
+            s.painter->restore();
+            return;
+        }
+        Layer content;
+        Layer shape;
+        if (!beginLayer(content, s, rect, s.group) || !beginLayer(shape, s, rect, false))
+            return;
+        drawRange(content.surface, list, from, to, parent, cx, false);
+        drawObject(shape.surface, maskObject, parent, Cx(), true);
+        shape.painter.end();
+        content.painter.resetTransform();
+        content.painter.setOpacity(1);
+        content.painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        content.painter.drawImage(0, 0, shape.image);
+        content.painter.end();
+        composite(s, content.image, rect.topLeft(), BlendMode::Normal);
+    }
+
+    void drawObject(Surface &s, const DisplayObject &o, const QTransform &parent, const Cx &parentCx, bool mask)
+    {
+        const QTransform world = o.matrix.toTransform() * parent;
+        if (!finite(world))
+            return;
+        const Cx cx = mask ? Cx() : Cx::from(o.colorTransform).then(parentCx);
+        const bool layered = !mask && (o.hasFilters() || o.blendMode != BlendMode::Normal);
+        if (layered && s.nesting < kMaxLayerNesting) {
+            drawLayered(s, o, parent, world, cx);
+            return;
+        }
+        if (layered && (o.blendMode == BlendMode::Alpha || o.blendMode == BlendMode::Erase))
+            return; // only meaningful inside a layer
+        drawContent(s, o, world, cx, mask);
+    }
+
+    void drawContent(Surface &s, const DisplayObject &o, const QTransform &world, const Cx &cx, bool mask)
+    {
+        if (o.kind != DisplayObject::Kind::Other) {
+            drawList(s, o.children, world, cx, mask);
+            return;
+        }
+        const auto found = movie->characters.find(o.characterId);
+        if (found == movie->characters.end())
+            return;
+        if (const auto *sh = std::get_if<Shape>(&found->second))
+            drawShape(s, *shape(*sh), world, cx, mask);
+        else if (const auto *m = std::get_if<MorphShape>(&found->second))
+            drawShape(s, *morph(*m, o.ratio), world, cx, mask);
+        else if (const auto *t = std::get_if<Text>(&found->second))
+            drawText(s, *text(*t), world, cx, mask);
+        else if (const auto *e = std::get_if<EditText>(&found->second))
+            drawText(s, *editText(*e), world, cx, mask);
+        else if (std::holds_alternative<Bitmap>(found->second))
+            drawBitmap(s, o.characterId, world, cx, mask);
+    }
+
+    void drawLayered(Surface &s, const DisplayObject &o, const QTransform &parent, const QTransform &world,
+                     const Cx &cx)
+    {
+        int margin = 0;
+        if (o.filters) {
+            for (const Filter &f : *o.filters)
+                margin += filterMargin(f, stageScale);
+        }
+        const QRectF bounds = deviceBounds(o, parent, 0);
+        if (bounds.isEmpty())
+            return;
+        const QRect rect = bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin) & s.clip;
+        if (rect.isEmpty())
+            return;
+        if ((o.blendMode == BlendMode::Alpha || o.blendMode == BlendMode::Erase) && !s.group)
+            return; // no layer beneath to take the alpha from
+        Layer layer;
+        if (!beginLayer(layer, s, rect, true))
+            return;
+        drawContent(layer.surface, o, world, cx, false);
+        layer.painter.end();
+        if (o.filters) {
+            for (const Filter &f : *o.filters)
+                applyFilter(layer.image, f, stageScale);
+        }
+        composite(s, layer.image, rect.topLeft(), o.blendMode);
+    }
+
+    void composite(Surface &s, const QImage &image, const QPoint &at, BlendMode mode)
+    {
+        QPainter &p = *s.painter;
+        p.save();
+        p.setWorldTransform(QTransform::fromTranslate(-s.origin.x(), -s.origin.y()));
+        p.setOpacity(1);
+        const QImage *source = &image;
+        QImage white;
+        QPainter::CompositionMode op = QPainter::CompositionMode_SourceOver;
+        switch (mode) {
+        case BlendMode::Multiply: op = QPainter::CompositionMode_Multiply; break;
+        case BlendMode::Screen: op = QPainter::CompositionMode_Screen; break;
+        case BlendMode::Lighten: op = QPainter::CompositionMode_Lighten; break;
+        case BlendMode::Darken: op = QPainter::CompositionMode_Darken; break;
+        case BlendMode::Difference: op = QPainter::CompositionMode_Difference; break;
+        case BlendMode::Add: op = QPainter::CompositionMode_Plus; break;
+        case BlendMode::Overlay: op = QPainter::CompositionMode_Overlay; break;
+        case BlendMode::HardLight: op = QPainter::CompositionMode_HardLight; break;
+        case BlendMode::Alpha: op = QPainter::CompositionMode_DestinationIn; break;
+        case BlendMode::Erase: op = QPainter::CompositionMode_DestinationOut; break;
+        case BlendMode::Invert: {
+            // The difference with white where the object is turns what is
+            // beneath into its inverse, by the object's coverage.
+            white = QImage(image.size(), QImage::Format_ARGB32_Premultiplied);
+            for (int y = 0; y < image.height(); ++y) {
+                const auto *in = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+                auto *out = reinterpret_cast<QRgb *>(white.scanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    const int a = qAlpha(in[x]);
+                    out[x] = qRgba(a, a, a, a);
+                }
+            }
+            source = &white;
+            op = QPainter::CompositionMode_Difference;
+            break;
+        }
+        case BlendMode::Subtract:
+            if (s.image) {
+                p.restore();
+                subtract(*s.image, image, at - s.origin);
+                return;
+            }
+            op = QPainter::CompositionMode_Difference; // the nearest a foreign device offers
+            break;
+        default: break;
+        }
+        p.setCompositionMode(op);
+        p.drawImage(at, *source);
+        p.restore();
+    }
+
+    static void subtract(QImage &dst, const QImage &src, const QPoint &at)
+    {
+        const QRect area = QRect(at, src.size()) & dst.rect();
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            auto *d = reinterpret_cast<QRgb *>(dst.scanLine(y));
+            const auto *sl = reinterpret_cast<const QRgb *>(src.constScanLine(y - at.y()));
+            for (int x = area.left(); x <= area.right(); ++x) {
+                const QRgb a = d[x];
+                const QRgb b = sl[x - at.x()];
+                if (qAlpha(b) == 0)
+                    continue;
+                d[x] = qRgba(std::max(0, qRed(a) - qRed(b)), std::max(0, qGreen(a) - qGreen(b)),
+                             std::max(0, qBlue(a) - qBlue(b)), qAlpha(a));
+            }
+        }
+    }
+
+    void setHints(QPainter &p) const
+    {
+        const bool aa = quality != StageQuality::Low;
+        p.setRenderHint(QPainter::Antialiasing, aa);
+        p.setRenderHint(QPainter::TextAntialiasing, aa);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, quality == StageQuality::Best);
+    }
+};
+
+Renderer::Renderer(std::shared_ptr<const Movie> movie) : d(std::make_unique<Impl>(std::move(movie))) {}
+
+Renderer::~Renderer() = default;
+
+void Renderer::render(QPainter &painter, const QRectF &target, const TimelineState &state, StageQuality quality,
+                      QImage *deviceImage)
+{
+    if (!painter.isActive() || !target.isValid())
+        return;
+    const Movie &movie = *d->movie;
+    d->quality = quality;
+    painter.save();
+    const QTransform callerTransform = painter.worldTransform();
+    const QColor background = movie.backgroundColor
+                                  ? QColor(movie.backgroundColor->red, movie.backgroundColor->green,
+                                           movie.backgroundColor->blue)
+                                  : QColor(Qt::white);
+    painter.fillRect(target, background);
+    const QRectF stage = movie.frameSize.toRectF();
+    if (stage.width() <= 0 || stage.height() <= 0 || !finite(callerTransform)) {
+        painter.restore();
+        return;
+    }
+    const QTransform stageToTarget = QTransform::fromTranslate(-stage.left(), -stage.top())
+                                   * QTransform::fromScale(target.width() / stage.width(),
+                                                           target.height() / stage.height())
+                                   * QTransform::fromTranslate(target.left(), target.top());
+    const QTransform base = stageToTarget * callerTransform;
+    d->stageScale = scaleOf(base) * 20;
+
+    // Device pixels worth drawing: layers are never larger than this.
+    QRect clip = callerTransform.mapRect(target).toAlignedRect();
+    if (const QPaintDevice *device = painter.device())
+        clip &= QRect(0, 0, device->width(), device->height());
+    if (painter.hasClipping())
+        clip &= callerTransform.mapRect(painter.clipBoundingRect()).toAlignedRect();
+    painter.setClipRect(target, Qt::IntersectClip); // nothing spills beyond the stage
+    d->setHints(painter);
+    painter.setPen(Qt::NoPen);
+
+    if (deviceImage
+        && (painter.device() != deviceImage || !callerTransform.isIdentity()
+            || deviceImage->format() != QImage::Format_ARGB32_Premultiplied))
+        deviceImage = nullptr;
+    Surface surface{&painter, deviceImage, QPoint(), clip, false, 0};
+    d->drawList(surface, state.objects, base, Cx(), false);
+    painter.restore();
+}
+
+} // namespace swf
