@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run check check-asan clean
+.PHONY: all deps build run check check-asan bench clean
 
 all: build
 
@@ -22,6 +22,10 @@ run: build
 
 check: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Every benchmark under bench/, one after the other (never run by ctest).
+bench: build
+	@bench/run-all.sh $(BUILD)
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 check-asan: deps

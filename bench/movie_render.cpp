@@ -1,0 +1,162 @@
+// Rendering frames against JPEG-encoding them, and the cost of stepping
+// through a movie as it grows longer.
+//
+//   movie_render [MOVIE.swf]      (the demonstration movie by default)
+//
+// Every figure is set against a baseline measured in the same run: rendering
+// against libjpeg encoding the same pictures at quality 100 (target: rendering
+// no slower), 2n frames against n (target: twice the time, and the same peak
+// memory).
+#include "DemoMovie.h"
+
+#include "platform/flashplayer/SwfPlayer.h"
+#include "platform/flashplayer/SwfReader.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLoggingCategory>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+const QSize kPictureSize(1146, 833);
+constexpr swf::StageQuality kQuality = swf::StageQuality::High;
+
+double peakRssMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0; // reported in KiB on Linux
+}
+
+// Baseline JPEG through the IJG interface, as the frame pictures are
+// written; the scanlines are converted to packed RGB on the way.
+size_t encodeJpeg(const QImage &image, std::vector<uint8_t> &row)
+{
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors); // exits on error: a benchmark may
+    jpeg_create_compress(&info);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = JDIMENSION(image.width());
+    info.image_height = JDIMENSION(image.height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 100, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    row.resize(size_t(image.width()) * 3);
+    while (info.next_scanline < info.image_height) {
+        const auto *pixels = reinterpret_cast<const QRgb *>(image.constScanLine(int(info.next_scanline)));
+        for (int x = 0; x < image.width(); ++x) {
+            row[size_t(x) * 3] = uint8_t(qRed(pixels[x]));
+            row[size_t(x) * 3 + 1] = uint8_t(qGreen(pixels[x]));
+            row[size_t(x) * 3 + 2] = uint8_t(qBlue(pixels[x]));
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+    return size;
+}
+
+// Steps a fresh player through `frames` frames, drawing each.
+double stepAndRender(const std::shared_ptr<const swf::Movie> &movie, int frames)
+{
+    swf::Player player(movie);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < frames; ++i) {
+        if (i > 0)
+            player.nextFrame();
+        const QImage picture = player.renderImage(kPictureSize, kQuality);
+        if (picture.isNull()) {
+            std::fprintf(stderr, "movie_render: frame %d was not drawn\n", i + 1);
+            std::exit(1);
+        }
+    }
+    return clock.nsecsElapsed() / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.*.warning=false"));
+    QGuiApplication app(argc, argv);
+
+    QString name = QStringLiteral("the demonstration movie");
+    swf::Movie read;
+    if (argc > 1) {
+        name = QString::fromLocal8Bit(argv[1]);
+        read = swf::readMovieFile(name);
+    } else {
+        read = swf::readMovie(demo::demoMovie());
+    }
+    if (!read.ok()) {
+        std::fprintf(stderr, "movie_render: %s\n", qPrintable(read.error));
+        return 1;
+    }
+    const auto movie = std::make_shared<const swf::Movie>(std::move(read));
+    swf::Player probe(movie);
+    const int count = probe.frameCount();
+    std::printf("movie_render: %s, %d frames, stage %dx%d, pictures %dx%d, stage quality high\n", qPrintable(name),
+                count, probe.stageSize().width(), probe.stageSize().height(), kPictureSize.width(),
+                kPictureSize.height());
+
+    // Growth first, while the process is still small, so the peak memory
+    // reflects the stepping and not the pictures kept below.
+    const int n = 4 * count;
+    stepAndRender(movie, std::min(count, 8)); // warm caches and fonts
+    const double timeN = stepAndRender(movie, n);
+    const double rssN = peakRssMiB();
+    const double time2N = stepAndRender(movie, 2 * n);
+    const double rss2N = peakRssMiB();
+
+    // Rendering and encoding of every frame, timed apart.
+    swf::Player player(movie);
+    std::vector<uint8_t> row;
+    double renderSeconds = 0;
+    double encodeSeconds = 0;
+    size_t jpegBytes = 0;
+    QElapsedTimer clock;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0)
+            player.nextFrame();
+        clock.start();
+        const QImage picture = player.renderImage(kPictureSize, kQuality);
+        renderSeconds += clock.nsecsElapsed() / 1e9;
+        if (picture.isNull()) {
+            std::fprintf(stderr, "movie_render: frame %d was not drawn\n", i + 1);
+            return 1;
+        }
+        clock.start();
+        jpegBytes += encodeJpeg(picture, row);
+        encodeSeconds += clock.nsecsElapsed() / 1e9;
+    }
+    const double renderFps = count / renderSeconds;
+    const double encodeFps = count / encodeSeconds;
+
+    std::printf("render:   %d frames in %.3f s = %.1f frames/s\n", count, renderSeconds, renderFps);
+    std::printf("encode:   %d frames in %.3f s = %.1f frames/s (libjpeg, quality 100, %.0f KiB a frame)\n", count,
+                encodeSeconds, encodeFps, jpegBytes / 1024.0 / count);
+    std::printf("render/encode speed: %.2f (target >= 1: rendering no slower than encoding)\n", renderFps / encodeFps);
+    std::printf("step+render: n=%d in %.3f s, 2n=%d in %.3f s, time ratio %.2f (target ~2)\n", n, timeN, 2 * n,
+                time2N, time2N / timeN);
+    std::printf("peak RSS: %.1f MiB after n, %.1f MiB after 2n frames (target: flat)\n", rssN, rss2N);
+    return 0;
+}
