@@ -75,6 +75,7 @@ void TStep2Form::FormCreate()
     connect(step.cmbxSWFFile->lineEdit(), &QLineEdit::returnPressed, this, &TStep2Form::cmbxSWFFileChange);
     connect(step.bitbtnSWFFileBrowse, &QToolButton::clicked, this, &TStep2Form::bitbtnSWFFileBrowseClick);
     connect(step.trbarPlayProgress, &QSlider::valueChanged, this, &TStep2Form::trbarPlayProgressChange);
+    connect(step.btnEject, &QToolButton::clicked, this, &TStep2Form::ResetMovie);
 
     // Dropped files and second instances hand their movie to this step; the
     // pointer guards against a call after the form is gone.
@@ -130,12 +131,15 @@ void TStep2Form::OpenMovie(const QString &path)
     ResizeStep(newWidth, newHeight);
     move(centre.x() - newWidth / 2, centre.y() - newHeight / 2);
 
-    // The player is not part of the step yet: it would get the movie, frame
-    // 0 and Stop here, and report the frame count the header gives below.
+    step.Shock->SetBGColor(QString());
     step.pnlShock->show();
+    step.Shock->SetMovie(path);
+    step.Shock->SetFrameNum(0);
+    step.Shock->Stop();
     const QSize panel = step.pnlShock->size();
     step.Shock->setGeometry((panel.width() - stageWidth) / 2, (panel.height() - stageHeight) / 2, stageWidth,
                             stageHeight);
+    step.Shock->activateWindow();
 
     if (step.cmbxCaptureMethod->currentIndex() == cmScreen) {
         step.btnPlay->setEnabled(true);
@@ -143,8 +147,8 @@ void TStep2Form::OpenMovie(const QString &path)
         bitbtnNext()->setEnabled(false);
         return;
     }
-    const uint32_t declaredFrames = header.FrameCount; // a copy: the record is packed
-    const int frameCount = declaredFrames >= 1 ? int(std::min<uint32_t>(declaredFrames, 0xFFFF)) : 1;
+    // A movie the player cannot read still offers its one (empty) frame.
+    const int frameCount = std::max(step.Shock->TotalFrames(), 1);
     step.trbarPlayProgress->setEnabled(true);
     step.lblStartFrame->setText(QStringLiteral("1"));
     step.lblEndFrame->setText(QString::number(frameCount));
@@ -163,6 +167,12 @@ void TStep2Form::OpenMovie(const QString &path)
     }
     trbarPlayProgressChange();
     bitbtnNext()->setEnabled(true);
+}
+
+void TStep2Form::ResetMovie()
+{
+    step.Shock->SetFrameNum(0);
+    step.Shock->Stop();
 }
 
 void TStep2Form::ClearMovie()
@@ -245,7 +255,11 @@ void TStep2Form::bitbtnSWFFileBrowseClick()
 
 void TStep2Form::trbarPlayProgressChange()
 {
-    // The player, once there, follows the position (frame and Stop) here.
+    const int position = step.trbarPlayProgress->value();
+    if (step.Shock->FrameNum() + 1 != position) {
+        step.Shock->SetFrameNum(position - 1);
+        step.Shock->Stop();
+    }
     step.lblCurFrame->setText(QStringLiteral("Frame ") + QString::number(step.trbarPlayProgress->value()));
 }
 

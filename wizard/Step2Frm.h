@@ -29,6 +29,8 @@ public:
     void OpenMovie(const QString &path);
     // Back to no movie.
     void ClearMovie();
+    // Back to the first frame, stopped (the Eject button).
+    void ResetMovie();
 
 public slots:
     void cmbxCaptureMethodChange();

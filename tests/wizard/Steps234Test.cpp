@@ -76,8 +76,9 @@ QByteArray PlainMovie(uint32_t xmax, uint32_t ymax, uint16_t frameCount, int nbi
     body.append('\0');           // frame rate fraction
     body.append(char(12));       // frame rate
     appendLE(body, frameCount, 2);
-    appendLE(body, (1 << 6) | 0, 2); // ShowFrame
-    appendLE(body, 0, 2);            // End
+    for (uint16_t i = 0; i < frameCount; ++i)
+        appendLE(body, (1 << 6) | 0, 2); // ShowFrame
+    appendLE(body, 0, 2);                // End
     QByteArray file("FWS");
     file.append(char(6));
     appendLE(file, uint32_t(8 + body.size()), 4);
@@ -502,7 +503,7 @@ void Steps234Test::step2ValidMovieSetsStage()
     QCOMPARE(form.height() - form.step.spedtStartFrame->geometry().bottom(), bottomGap);
     QCOMPARE(form.width() - form.step.bitbtnSWFFileBrowse->geometry().right(), rightGap);
 
-    // Frame controls follow the header's frame count.
+    // Frame controls follow the player's frame count.
     QCOMPARE(form.step.lblStartFrame->text(), QString("1"));
     QCOMPARE(form.step.lblEndFrame->text(), QString("7"));
     QCOMPARE(form.step.lblCurFrame->text(), QString("Frame 1"));
@@ -628,6 +629,17 @@ void Steps234Test::step2CaptureMethodSwitch()
     QCOMPARE(form.step.lblEndFrame->text(), QString("3"));
     QVERIFY(form.bitbtnNext()->isEnabled());
     QCOMPARE(MovieFileName, path);
+
+    // The player holds the movie and follows the track bar, stopped.
+    QCOMPARE(form.step.Shock->Movie(), path);
+    QCOMPARE(form.step.Shock->TotalFrames(), 3);
+    form.step.Shock->Play();
+    form.step.trbarPlayProgress->setValue(3);
+    QCOMPARE(form.step.Shock->FrameNum(), 2);
+    QVERIFY(!form.step.Shock->IsPlaying());
+    QCOMPARE(form.step.lblCurFrame->text(), QString("Frame 3"));
+    form.ResetMovie();
+    QCOMPARE(form.step.Shock->FrameNum(), 0);
 }
 
 void Steps234Test::step2RefusedEntry_data()
