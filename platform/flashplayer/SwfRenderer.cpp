@@ -109,6 +109,9 @@ struct PreparedFill {
 struct PreparedStroke {
     const LineStyle *style = nullptr;
     QPainterPath path;
+    // The line's outline in shape space, made on first use: filling it is
+    // much cheaper than stroking the path again for every frame.
+    std::optional<QPainterPath> outline;
 };
 
 struct PreparedShape {
@@ -130,8 +133,14 @@ struct PreparedText {
     std::optional<QRectF> box;
 };
 
-// Bitmap fills that do not repeat paint only over the bitmap itself.
+// Bitmap fills that do not repeat paint only over the bitmap itself; the
+// intersection is worked out for outlines up to this size.
 constexpr int kMaxClipElements = 4000;
+// Text beyond this many outline elements is left out: a million glyphs of
+// a detailed font would take gigabytes.
+constexpr qint64 kMaxTextElements = 4'000'000;
+// Filters on one object beyond these are skipped.
+constexpr size_t kMaxFilters = 16;
 
 QString stripHtml(QString text)
 {
@@ -173,8 +182,19 @@ struct Renderer::Impl {
     StageQuality quality = StageQuality::High;
     double stageScale = 1; // device pixels per stage pixel
 
-    std::map<uint16_t, QImage> bitmaps;
+    struct CachedBitmap {
+        QImage image;
+        uint64_t lastUse = 0;
+    };
+    static constexpr qint64 kBitmapBudget = qint64(1) << 30;
+    static constexpr qint64 kTintedBudget = qint64(128) << 20;
+    static constexpr qint64 kMorphElementBudget = 4'000'000;
+    std::map<uint16_t, CachedBitmap> bitmaps;
+    qint64 bitmapBytes = 0;
+    uint64_t useClock = 0;
     std::map<std::pair<uint16_t, Cx>, QImage> tintedBitmaps;
+    qint64 tintedBytes = 0;
+    qint64 morphElements = 0;
     std::map<uint16_t, std::shared_ptr<PreparedShape>> shapes;
     std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
     std::map<std::pair<uint16_t, uint32_t>, QPainterPath> glyphs;
@@ -184,16 +204,28 @@ struct Renderer::Impl {
 
     // ---- caches ----
 
-    const QImage &bitmap(uint16_t id)
+    // Decoded once and kept; past the budget the least recently drawn
+    // bitmaps go (and are decoded again should they come back).
+    QImage bitmap(uint16_t id)
     {
         auto it = bitmaps.find(id);
         if (it == bitmaps.end()) {
             QImage image;
             if (const Bitmap *b = movie->character<Bitmap>(id))
                 image = decodeBitmap(*b, movie->jpegTables);
-            it = bitmaps.emplace(id, std::move(image)).first;
+            const qint64 bytes = image.sizeInBytes();
+            while (bitmapBytes + bytes > kBitmapBudget && !bitmaps.empty()) {
+                auto oldest = std::min_element(bitmaps.begin(), bitmaps.end(), [](const auto &a, const auto &b) {
+                    return a.second.lastUse < b.second.lastUse;
+                });
+                bitmapBytes -= oldest->second.image.sizeInBytes();
+                bitmaps.erase(oldest);
+            }
+            bitmapBytes += bytes;
+            it = bitmaps.emplace(id, CachedBitmap{std::move(image), 0}).first;
         }
-        return it->second;
+        it->second.lastUse = ++useClock;
+        return it->second.image;
     }
 
     QImage tintedBitmap(uint16_t id, const Cx &cx)
@@ -202,10 +234,15 @@ struct Renderer::Impl {
         auto it = tintedBitmaps.find(key);
         if (it != tintedBitmaps.end())
             return it->second;
-        if (tintedBitmaps.size() >= 32)
+        const QImage src = bitmap(id);
+        if (src.isNull())
+            return src;
+        if (tintedBytes + src.sizeInBytes() > kTintedBudget) {
             tintedBitmaps.clear();
-        const QImage &src = bitmap(id);
-        return tintedBitmaps[key] = src.isNull() ? QImage() : transformImage(src, cx);
+            tintedBytes = 0;
+        }
+        tintedBytes += src.sizeInBytes();
+        return tintedBitmaps[key] = transformImage(src, cx);
     }
 
     std::shared_ptr<PreparedShape> prepare(std::vector<ShapeLayer> layers)
@@ -219,7 +256,7 @@ struct Renderer::Impl {
                 PreparedFill prepared{&fill.style, fill.path};
                 if (fill.style.isBitmap() && !fill.style.bitmapRepeats()
                     && fill.path.elementCount() < kMaxClipElements) {
-                    const QImage &image = bitmap(fill.style.bitmapId);
+                    const QImage image = bitmap(fill.style.bitmapId);
                     const QTransform m = fill.style.bitmapMatrix.toTransform();
                     if (!image.isNull() && m.isInvertible() && finite(m)) {
                         QPainterPath area;
@@ -235,11 +272,23 @@ struct Renderer::Impl {
             for (const StrokePath &stroke : layer.strokes) {
                 const double half = std::max(stroke.style.width / 2.0, 20.0);
                 bounds |= stroke.path.boundingRect().adjusted(-half, -half, half, half);
-                strokes.push_back(PreparedStroke{&stroke.style, stroke.path});
+                strokes.push_back(PreparedStroke{&stroke.style, stroke.path, std::nullopt});
             }
         }
         out->bounds = bounds;
         return out;
+    }
+
+    static qint64 elementCount(const PreparedShape &shape)
+    {
+        qint64 n = 0;
+        for (const auto &fills : shape.fills)
+            for (const PreparedFill &f : fills)
+                n += f.path.elementCount();
+        for (const auto &strokes : shape.strokes)
+            for (const PreparedStroke &st : strokes)
+                n += st.path.elementCount();
+        return n;
     }
 
     std::shared_ptr<PreparedShape> shape(const Shape &s)
@@ -256,9 +305,14 @@ struct Renderer::Impl {
         auto it = morphs.find(key);
         if (it != morphs.end())
             return it->second;
-        if (morphs.size() >= 256)
+        auto prepared = prepare(buildShapePaths(morphShapeAt(m, morphPosition(ratio))));
+        const qint64 elements = elementCount(*prepared);
+        if (morphs.size() >= 256 || morphElements + elements > kMorphElementBudget) {
             morphs.clear();
-        return morphs[key] = prepare(buildShapePaths(morphShapeAt(m, morphPosition(ratio))));
+            morphElements = 0;
+        }
+        morphElements += elements;
+        return morphs[key] = std::move(prepared);
     }
 
     const QPainterPath *glyph(uint16_t fontId, uint32_t index)
@@ -287,6 +341,7 @@ struct Renderer::Impl {
         Color color;
         double x = 0;
         double y = 0;
+        qint64 elements = 0;
         QTransform matrix = t.matrix.toTransform();
         for (const TextRecord &record : t.records) {
             if (record.fontId)
@@ -305,8 +360,11 @@ struct Renderer::Impl {
             QPainterPath run;
             run.setFillRule(Qt::WindingFill);
             for (const GlyphEntry &entry : record.glyphs) {
-                if (const QPainterPath *g = fontId ? glyph(*fontId, entry.index) : nullptr; g && !g->isEmpty())
+                const QPainterPath *g = fontId ? glyph(*fontId, entry.index) : nullptr;
+                if (g && !g->isEmpty() && elements + g->elementCount() <= kMaxTextElements) {
                     run.addPath(QTransform(scale, 0, 0, scale, x, y).map(*g));
+                    elements += g->elementCount();
+                }
                 x += entry.advance;
             }
             if (run.isEmpty())
@@ -422,13 +480,17 @@ struct Renderer::Impl {
                 continue;
             }
             QString current;
+            double width = 0;
+            const double space = measure(QStringLiteral(" "));
             for (const QString &word : paragraph.split(QLatin1Char(' '))) {
-                const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-                if (!current.isEmpty() && measure(candidate) > right - left) {
+                const double w = measure(word);
+                if (!current.isEmpty() && width + space + w > right - left) {
                     lines << current;
                     current = word;
+                    width = w;
                 } else {
-                    current = candidate;
+                    current = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+                    width += current.size() == word.size() ? w : space + w;
                 }
             }
             lines << current;
@@ -553,7 +615,7 @@ struct Renderer::Impl {
 
     // ---- drawing ----
 
-    void drawShape(Surface &s, const PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask)
+    void drawShape(Surface &s, PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask)
     {
         QPainter &p = *s.painter;
         p.setWorldTransform(s.toSurface(world));
@@ -574,7 +636,7 @@ struct Renderer::Impl {
                 p.fillPath(fill.path, brush);
                 p.setOpacity(1);
             }
-            for (const PreparedStroke &stroke : shape.strokes[l]) {
+            for (PreparedStroke &stroke : shape.strokes[l]) {
                 const LineStyle &style = *stroke.style;
                 double opacity = 1;
                 QBrush brush = mask ? QBrush(Qt::black)
@@ -591,17 +653,26 @@ struct Renderer::Impl {
                                                                   : Qt::RoundJoin);
                 if (style.join == JoinStyle::Miter)
                     pen.setMiterLimit(std::max(1.0, style.miterLimit));
+                p.setOpacity(opacity);
                 if (style.noHScale || style.noVScale) {
                     // Keeps its stage width whatever the object's scale.
                     pen.setCosmetic(true);
                     pen.setWidthF(std::max(1.0, style.width / 20.0 * stageScale));
+                    p.strokePath(stroke.path, pen);
                 } else if (style.width * deviceScale < 1) {
                     // The player never draws a line thinner than a pixel.
                     pen.setCosmetic(true);
                     pen.setWidthF(1);
+                    p.strokePath(stroke.path, pen);
+                } else {
+                    if (!stroke.outline) {
+                        QPainterPathStroker stroker(pen);
+                        stroker.setCurveThreshold(2); // a tenth of a stage pixel
+                        stroke.outline = stroker.createStroke(stroke.path);
+                        stroke.outline->setFillRule(Qt::WindingFill);
+                    }
+                    p.fillPath(*stroke.outline, brush);
                 }
-                p.setOpacity(opacity);
-                p.strokePath(stroke.path, pen);
                 p.setOpacity(1);
             }
         }
@@ -625,7 +696,7 @@ struct Renderer::Impl {
 
     void drawBitmap(Surface &s, uint16_t id, const QTransform &world, const Cx &cx, bool mask)
     {
-        const QImage &image = bitmap(id);
+        const QImage image = bitmap(id);
         if (image.isNull())
             return;
         QPainter &p = *s.painter;
@@ -669,7 +740,7 @@ struct Renderer::Impl {
         else if (const auto *e = std::get_if<EditText>(&found->second))
             local = editText(*e)->bounds;
         else if (const auto *b = std::get_if<Bitmap>(&found->second)) {
-            const QImage &image = bitmap(b->id);
+            const QImage image = bitmap(b->id);
             local = QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
         }
         return world.mapRect(local);
@@ -798,8 +869,8 @@ struct Renderer::Impl {
     {
         int margin = 0;
         if (o.filters) {
-            for (const Filter &f : *o.filters)
-                margin += filterMargin(f, stageScale);
+            for (size_t i = 0; i < std::min(kMaxFilters, o.filters->size()); ++i)
+                margin += filterMargin((*o.filters)[i], stageScale);
         }
         const QRectF bounds = deviceBounds(o, parent, 0);
         if (bounds.isEmpty())
@@ -815,8 +886,8 @@ struct Renderer::Impl {
         drawContent(layer.surface, o, world, cx, false);
         layer.painter.end();
         if (o.filters) {
-            for (const Filter &f : *o.filters)
-                applyFilter(layer.image, f, stageScale);
+            for (size_t i = 0; i < std::min(kMaxFilters, o.filters->size()); ++i)
+                applyFilter(layer.image, (*o.filters)[i], stageScale);
         }
         composite(s, layer.image, rect.topLeft(), o.blendMode);
     }

@@ -179,3 +179,39 @@ TEST(PlayerEffects, ColourMatrixFilterMapsChannels)
 }
 
 } // namespace
+
+namespace {
+
+TEST(PlayerEffects, BevelLightsOneSideAndShadesTheOther)
+{
+    // Inner bevel, white light from the top left (45 degrees), black shade.
+    TagBody bevel;
+    bevel.ui8(3).rgba(0, 0, 0, 255).rgba(255, 255, 255, 255).fixed(4).fixed(4).fixed(M_PI / 4).fixed(3).fixed8(1)
+        .ui8(0x80 | 0x20 | 1);
+    const QImage img = drawFiltered(SwfFilter::list({bevel.bytes()}));
+    const QColor lit = img.pixelColor(31, 31);
+    const QColor shaded = img.pixelColor(68, 68);
+    EXPECT_GT(lit.green(), 60) << "the lit edge turns towards white";
+    EXPECT_LT(shaded.red(), 200) << "the shaded edge darkens";
+    EXPECT_EQ(shaded.green(), 0);
+    EXPECT_TRUE(colourNear(img, 50, 50, Qt::red, 0)) << "the flat middle keeps its colour";
+    EXPECT_TRUE(colourNear(img, 20, 20, kWhite, 0)) << "an inner bevel stays inside";
+}
+
+TEST(PlayerEffects, ConvolutionFilterAppliesItsKernel)
+{
+    // A 3 x 3 kernel taking each pixel from its left neighbour: the object
+    // moves one pixel right. Outside the layer counts as transparent.
+    TagBody conv;
+    conv.ui8(5).ui8(3).ui8(3).f32(1).f32(0);
+    for (int i = 0; i < 9; ++i)
+        conv.f32(i == 3 ? 1.0f : 0.0f);
+    conv.rgba(0, 0, 0, 0).ui8(0);
+    const QImage img = drawFiltered(SwfFilter::list({conv.bytes()}));
+    EXPECT_TRUE(colourNear(img, 30, 50, kWhite, 0));
+    EXPECT_TRUE(colourNear(img, 31, 50, Qt::red, 0));
+    EXPECT_TRUE(colourNear(img, 70, 50, Qt::red, 0));
+    EXPECT_TRUE(colourNear(img, 71, 50, kWhite, 0));
+}
+
+} // namespace

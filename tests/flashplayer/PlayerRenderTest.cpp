@@ -256,6 +256,31 @@ TEST(PlayerRender, LinesHaveTheirWidthAndNeverVanish)
     EXPECT_LT(darkestInColumn(drawLine(0, QSize(100, 100)), 50), 130);
 }
 
+QImage drawCappedLine(uint8_t cap, const std::optional<SwfFillStyle> &fill = std::nullopt)
+{
+    SwfWriter w = stageOf(100, 100);
+    SwfShape shape;
+    shape.styles.lines = {SwfLineStyle{.width = 200, .color = {0, 0, 0, 255}, .startCap = cap, .endCap = cap,
+                                       .fill = fill}};
+    shape.setStyles(std::nullopt, std::nullopt, 1u).moveTo(200, 1010).line(1600, 0);
+    w.defineShape4(1, {0, 2000, 0, 2000}, {0, 2000, 0, 2000}, 0, shape);
+    w.placeObject(1, 1, at(0, 0)).showFrame();
+    return swf::Player(load(w)).renderImage(QSize(100, 100));
+}
+
+TEST(PlayerRender, LineCapsAndFilledLines)
+{
+    // The line runs from pixel 10 to 90; a square cap adds half its width.
+    EXPECT_TRUE(colourNear(drawCappedLine(1), 7, 50, kWhite, 0)) << "no cap";
+    EXPECT_TRUE(colourNear(drawCappedLine(1), 12, 50, Qt::black, 0));
+    EXPECT_TRUE(colourNear(drawCappedLine(2), 7, 50, Qt::black, 0)) << "square cap";
+    EXPECT_TRUE(colourNear(drawCappedLine(2), 7, 54, Qt::black, 0)) << "square, not round";
+    // A line painted with a gradient across the stage.
+    const QImage filled = drawCappedLine(1, gradient(0x10, 2000 / 32768.0, 1000));
+    EXPECT_TRUE(colourNear(filled, 25, 50, mix(Qt::red, Qt::blue, 0.255), 4));
+    EXPECT_TRUE(colourNear(filled, 75, 50, mix(Qt::red, Qt::blue, 0.755), 4));
+}
+
 TEST(PlayerRender, MasksHideWhatLiesOutsideThem)
 {
     SwfWriter w = stageOf(100, 100);
@@ -451,6 +476,29 @@ TEST(PlayerRender, EditTextWithAnEmbeddedFontAligns)
     EXPECT_TRUE(colourNear(centred, 43, 12, Qt::blue, 0));
     EXPECT_TRUE(colourNear(centred, 7, 12, kWhite, 0));
     EXPECT_TRUE(colourNear(centred, 91, 12, kWhite, 0));
+}
+
+TEST(PlayerRender, EditTextWrapsAndBreaksLines)
+{
+    // Five boxes of 234.375 twips fit in the 1200 twips between the field's
+    // gutters; "AA AA AA" takes 8 advances, so its third word goes below.
+    SwfEditText field{.id = 2, .bounds = {0, 1280, 0, 2000}, .wordWrap = true, .multiline = true, .readOnly = true,
+                      .useOutlines = true, .fontId = 1, .fontHeight = 400, .color = SwfRgba{0, 0, 255, 255},
+                      .initialText = QByteArray("AA AA AA\nA")};
+    const QImage img = drawEditText(field, true);
+    // Lines 400 twips apart: baselines at 440, 840 and 1240 twips.
+    EXPECT_TRUE(colourNear(img, 7, 12, Qt::blue, 0));
+    EXPECT_TRUE(colourNear(img, 42, 12, Qt::blue, 0)) << "second word, first line";
+    EXPECT_TRUE(colourNear(img, 7, 32, Qt::blue, 0)) << "third word, wrapped";
+    EXPECT_TRUE(colourNear(img, 30, 32, kWhite, 0));
+    EXPECT_TRUE(colourNear(img, 7, 52, Qt::blue, 0)) << "after the line break";
+    EXPECT_TRUE(colourNear(img, 18, 52, kWhite, 0));
+    // Without multiline the break is a space and nothing wraps to a third line.
+    field.multiline = false;
+    field.wordWrap = false;
+    const QImage single = drawEditText(field, true);
+    EXPECT_TRUE(colourNear(single, 7, 32, kWhite, 0));
+    EXPECT_TRUE(colourNear(single, 7, 52, kWhite, 0));
 }
 
 int darkPixels(const QImage &img, const QRect &area)

@@ -1,11 +1,17 @@
-// Fuzz entry: reads a movie and runs every conversion on what it finds.
+// Fuzz entry: reads a movie, runs every conversion on what it finds, then
+// plays a few frames and draws them small.
 
 #include "platform/flashplayer/SwfBitmaps.h"
+#include "platform/flashplayer/SwfPlayer.h"
 #include "platform/flashplayer/SwfReader.h"
 #include "platform/flashplayer/SwfShapes.h"
 
+#include <QPainter>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace {
 
@@ -34,6 +40,22 @@ void convert(const swf::Movie &movie)
     }
 }
 
+// The first frames, a jump back and the last frame, in two qualities.
+void play(std::shared_ptr<const swf::Movie> movie)
+{
+    swf::Player player(std::move(movie));
+    const int frames = std::min(player.frameCount(), 4);
+    for (int f = 0; f < frames; ++f) {
+        player.gotoFrame(f);
+        player.renderImage(QSize(64, 48), f % 2 ? swf::StageQuality::Low : swf::StageQuality::High);
+    }
+    player.gotoFrame(0);
+    player.gotoFrame(player.frameCount() - 1);
+    QImage image(40, 30, QImage::Format_RGB32);
+    QPainter painter(&image);
+    player.render(painter, QRectF(2.5, 1.5, 35, 27), swf::StageQuality::Best);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -44,6 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     swf::ReadLimits limits;
     limits.maxMovieBytes = 16 << 20;
     limits.maxModelBytes = 64 << 20;
-    convert(swf::readMovie(bytes, limits));
+    auto movie = std::make_shared<swf::Movie>(swf::readMovie(bytes, limits));
+    convert(*movie);
+    play(std::move(movie));
     return 0;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the movie reader's libFuzzer target with clang and runs it for a
+# Builds the movie engine's libFuzzer target with clang and runs it for a
 # while over seed movies made by the test writer. Exits non-zero when the
 # fuzzer finds a crash, a hang or a leak; the input that caused it is left
 # in BUILD_DIR/fuzz-artifacts.
