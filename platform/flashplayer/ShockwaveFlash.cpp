@@ -51,6 +51,8 @@ bool TShockwaveFlash::SetMovie(const QString &path)
     if (!movie.ok()) {
         m_error = error.isEmpty() ? QStringLiteral("The movie could not be read.") : error;
         update();
+        if (before != 0)
+            emit FrameChanged(0);
         return false;
     }
     for (const auto &w : movie.warnings)
@@ -65,6 +67,8 @@ bool TShockwaveFlash::SetMovie(const QString &path)
         unload();
         m_error = QStringLiteral("The movie is too large to be played.");
         update();
+        if (before != 0)
+            emit FrameChanged(0);
         return false;
     }
     m_path = path;

@@ -132,8 +132,12 @@ private slots:
         QVERIFY(flash.SetMovie(save("good.swf", colourMovie(3))));
         flash.SetFrameNum(1);
         flash.Play();
+        QSignalSpy changed(&flash, &TShockwaveFlash::FrameChanged);
         const QString path = create ? save("bad.swf", bytes) : m_dir.filePath("absent.swf");
         QVERIFY(!flash.SetMovie(path));
+        // Watchers learn that the frame they showed is gone.
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(changed.last().at(0).toInt(), 0);
         QCOMPARE(flash.TotalFrames(), 0);
         QCOMPARE(flash.FrameNum(), 0);
         QCOMPARE(flash.Movie(), QString());
