@@ -104,6 +104,7 @@ double scaleOf(const QTransform &t)
 struct PreparedFill {
     const FillStyle *style = nullptr;
     QPainterPath path;
+    QRectF bounds;
 };
 
 struct PreparedStroke {
@@ -118,6 +119,7 @@ struct PreparedShape {
     std::vector<ShapeLayer> layers; // owns the styles the entries point into
     std::vector<std::vector<PreparedFill>> fills;
     std::vector<std::vector<PreparedStroke>> strokes;
+    std::vector<QRectF> fillBounds; // per layer
     QRectF bounds;
 };
 
@@ -199,6 +201,11 @@ struct Renderer::Impl {
     std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
     std::map<std::pair<uint16_t, uint32_t>, QPainterPath> glyphs;
     std::map<uint16_t, std::shared_ptr<PreparedText>> texts;
+    // Device area of the current drawing, and the scratch layer over it.
+    QRect stageClip;
+    QImage sum;
+    QImage part;
+    QRect scratchArea;
 
     explicit Impl(std::shared_ptr<const Movie> m) : movie(std::move(m)) {}
 
@@ -252,8 +259,9 @@ struct Renderer::Impl {
         QRectF bounds;
         for (const ShapeLayer &layer : out->layers) {
             auto &fills = out->fills.emplace_back();
+            QRectF &layerFills = out->fillBounds.emplace_back();
             for (const FillPath &fill : layer.fills) {
-                PreparedFill prepared{&fill.style, fill.path};
+                PreparedFill prepared{&fill.style, fill.path, fill.path.boundingRect()};
                 if (fill.style.isBitmap() && !fill.style.bitmapRepeats()
                     && fill.path.elementCount() < kMaxClipElements) {
                     const QImage image = bitmap(fill.style.bitmapId);
@@ -265,6 +273,7 @@ struct Renderer::Impl {
                         prepared.path = fill.path.intersected(area);
                     }
                 }
+                layerFills |= fill.path.boundingRect();
                 bounds |= fill.path.boundingRect();
                 fills.push_back(std::move(prepared));
             }
@@ -615,27 +624,96 @@ struct Renderer::Impl {
 
     // ---- drawing ----
 
+    void fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx, bool mask)
+    {
+        if (mask) {
+            p.fillPath(fill.path, Qt::black);
+            return;
+        }
+        double opacity = 1;
+        const QBrush brush = fillBrush(*fill.style, cx, opacity);
+        if (brush.style() == Qt::NoBrush)
+            return;
+        if (fill.style->isBitmap())
+            p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(fill.style->bitmapSmoothed));
+        p.setOpacity(opacity);
+        p.fillPath(fill.path, brush);
+        p.setOpacity(1);
+    }
+
+    // Fills of one shape that share edges, each drawn anti-aliased on its
+    // own, let the background show through along the shared edges. Added
+    // up in a scratch layer their coverages make a whole, as the player's
+    // own rasteriser gives them.
+    bool fillTogether(Surface &s, const PreparedShape &shape, size_t l, const QTransform &world, const Cx &cx)
+    {
+        const QRect rect = world.mapRect(shape.fillBounds[l]).toAlignedRect().adjusted(-1, -1, 1, 1) & s.clip;
+        if (rect.isEmpty())
+            return true;
+        if (!scratchArea.contains(rect)) {
+            scratchArea = stageClip;
+            sum = QImage(scratchArea.size(), QImage::Format_ARGB32_Premultiplied);
+            part = QImage(scratchArea.size(), QImage::Format_ARGB32_Premultiplied);
+            if (sum.isNull() || part.isNull() || !scratchArea.contains(rect)) {
+                scratchArea = QRect();
+                sum = part = QImage();
+                return false;
+            }
+        }
+        const QTransform toScratch = QTransform::fromTranslate(-scratchArea.left(), -scratchArea.top());
+        const QRect local = rect.translated(-scratchArea.topLeft());
+        QPainter total(&sum);
+        total.setCompositionMode(QPainter::CompositionMode_Source);
+        total.fillRect(local, Qt::transparent);
+        bool first = true;
+        for (const PreparedFill &fill : shape.fills[l]) {
+            // Each fill alone, then added: QPainter's Plus mode does not add
+            // partial coverage, but adds whole images exactly.
+            const QRect area = world.mapRect(fill.bounds).toAlignedRect().adjusted(-1, -1, 1, 1) & rect;
+            if (area.isEmpty())
+                continue;
+            const QRect areaLocal = area.translated(-scratchArea.topLeft());
+            QPainter p;
+            QPainter &painter = first ? total : p;
+            if (!first) {
+                p.begin(&part);
+                p.setCompositionMode(QPainter::CompositionMode_Source);
+                p.fillRect(areaLocal, Qt::transparent);
+                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            } else {
+                total.setCompositionMode(QPainter::CompositionMode_SourceOver);
+            }
+            setHints(painter);
+            painter.setPen(Qt::NoPen);
+            painter.setWorldTransform(world * toScratch);
+            fillOne(painter, fill, cx, false);
+            if (!first) {
+                p.end();
+                total.resetTransform();
+                total.setCompositionMode(QPainter::CompositionMode_Plus);
+                total.drawImage(areaLocal.topLeft(), part, areaLocal);
+            }
+            first = false;
+        }
+        total.end();
+        QPainter &out = *s.painter;
+        out.setWorldTransform(QTransform::fromTranslate(-s.origin.x(), -s.origin.y()));
+        out.drawImage(rect.topLeft(), sum, local);
+        return true;
+    }
+
     void drawShape(Surface &s, PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask)
     {
         QPainter &p = *s.painter;
-        p.setWorldTransform(s.toSurface(world));
         const double deviceScale = scaleOf(world);
         for (size_t l = 0; l < shape.layers.size(); ++l) {
-            for (const PreparedFill &fill : shape.fills[l]) {
-                if (mask) {
-                    p.fillPath(fill.path, Qt::black);
-                    continue;
-                }
-                double opacity = 1;
-                const QBrush brush = fillBrush(*fill.style, cx, opacity);
-                if (brush.style() == Qt::NoBrush)
-                    continue;
-                if (fill.style->isBitmap())
-                    p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(fill.style->bitmapSmoothed));
-                p.setOpacity(opacity);
-                p.fillPath(fill.path, brush);
-                p.setOpacity(1);
+            const bool together = !mask && shape.fills[l].size() > 1 && quality != StageQuality::Low;
+            if (!together || !fillTogether(s, shape, l, world, cx)) {
+                p.setWorldTransform(s.toSurface(world));
+                for (const PreparedFill &fill : shape.fills[l])
+                    fillOne(p, fill, cx, mask);
             }
+            p.setWorldTransform(s.toSurface(world));
             for (PreparedStroke &stroke : shape.strokes[l]) {
                 const LineStyle &style = *stroke.style;
                 double opacity = 1;
@@ -1013,6 +1091,7 @@ void Renderer::render(QPainter &painter, const QRectF &target, const TimelineSta
         && (painter.device() != deviceImage || !callerTransform.isIdentity()
             || deviceImage->format() != QImage::Format_ARGB32_Premultiplied))
         deviceImage = nullptr;
+    d->stageClip = clip;
     Surface surface{&painter, deviceImage, QPoint(), clip, false, 0};
     d->drawList(surface, state.objects, base, Cx(), false);
     painter.restore();

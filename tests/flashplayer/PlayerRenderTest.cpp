@@ -85,6 +85,30 @@ TEST(PlayerRender, SquareCoversItsPixelsAtAnyScale)
     }
 }
 
+TEST(PlayerRender, FillsSharingAnEdgeLeaveNoSeam)
+{
+    // One square cut along its diagonal into two fills of the same red,
+    // on black: anti-aliasing each half alone lets black through along the
+    // cut.
+    SwfWriter w = stageOf(100, 100);
+    w.setBackgroundColor(0, 0, 0);
+    SwfShape shape;
+    shape.styles.fills = {SwfFillStyle::solid(255, 0, 0), SwfFillStyle::solid(255, 0, 0)};
+    shape.setStyles(0u, 1u).moveTo(0, 0).polygon({{2000, 0}, {0, 2000}});
+    shape.setStyles(0u, 2u).moveTo(2000, 2000).polygon({{-2000, 0}, {0, -2000}});
+    shape.setStyles(1u, 2u).moveTo(0, 0).line(2000, 2000);
+    w.defineShape(3, 1, {0, 2000, 0, 2000}, shape);
+    w.placeObject(1, 1, SwfMatrix{.scale = std::pair{0.9, 0.9}, .translateX = 100, .translateY = 100}).showFrame();
+    swf::Player player(load(w));
+    for (const auto quality : {swf::StageQuality::Medium, swf::StageQuality::High}) {
+        const QImage img = player.renderImage(QSize(100, 100), quality);
+        int worst = 255;
+        for (int i = 10; i < 90; ++i)
+            worst = std::min({worst, img.pixelColor(i, i).red(), img.pixelColor(i + 1, i).red()});
+        EXPECT_GE(worst, 252);
+    }
+}
+
 TEST(PlayerRender, DrawsIntoATargetRectangleOnly)
 {
     SwfWriter w = stageOf(100, 100);
