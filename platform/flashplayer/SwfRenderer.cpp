@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <unordered_map>
@@ -120,8 +121,37 @@ struct PreparedShape {
     std::vector<std::vector<PreparedFill>> fills;
     std::vector<std::vector<PreparedStroke>> strokes;
     std::vector<QRectF> fillBounds; // per layer
+    std::vector<bool> sharedEdges;  // per layer: two fills meet along an edge
     QRectF bounds;
 };
+
+// Per set of style arrays, whether an edge has different fills on its two
+// sides: only then can anti-aliasing leave seams inside the shape.
+std::vector<bool> sharedEdgesOf(const ShapeData &data)
+{
+    std::vector<bool> out;
+    bool shared = false;
+    uint32_t fill0 = 0;
+    uint32_t fill1 = 0;
+    bool drawn = false;
+    for (const ShapeRecord &record : data.records) {
+        if (const auto *change = std::get_if<StyleChangeRecord>(&record)) {
+            if (change->newStyles) {
+                if (drawn)
+                    out.push_back(shared);
+                shared = drawn = false;
+                fill0 = fill1 = 0;
+            }
+            fill0 = change->fillStyle0.value_or(fill0);
+            fill1 = change->fillStyle1.value_or(fill1);
+        } else {
+            drawn = true;
+            shared = shared || (fill0 != 0 && fill1 != 0 && fill0 != fill1);
+        }
+    }
+    out.push_back(shared);
+    return out;
+}
 
 struct TextRun {
     QPainterPath path;
@@ -252,10 +282,15 @@ struct Renderer::Impl {
         return tintedBitmaps[key] = transformImage(src, cx);
     }
 
-    std::shared_ptr<PreparedShape> prepare(std::vector<ShapeLayer> layers)
+    std::shared_ptr<PreparedShape> prepare(const ShapeData &data, std::vector<ShapeLayer> layers)
     {
         auto out = std::make_shared<PreparedShape>();
         out->layers = std::move(layers);
+        // Layers without edges are left out of the paths; then the counts
+        // differ and every layer is treated as sharing edges.
+        out->sharedEdges = sharedEdgesOf(data);
+        if (out->sharedEdges.size() != out->layers.size())
+            out->sharedEdges.assign(out->layers.size(), true);
         QRectF bounds;
         for (const ShapeLayer &layer : out->layers) {
             auto &fills = out->fills.emplace_back();
@@ -304,7 +339,7 @@ struct Renderer::Impl {
     {
         auto &slot = shapes[s.id];
         if (!slot)
-            slot = prepare(buildShapePaths(s));
+            slot = prepare(s.data, buildShapePaths(s));
         return slot;
     }
 
@@ -314,7 +349,8 @@ struct Renderer::Impl {
         auto it = morphs.find(key);
         if (it != morphs.end())
             return it->second;
-        auto prepared = prepare(buildShapePaths(morphShapeAt(m, morphPosition(ratio))));
+        const ShapeData data = morphShapeAt(m, morphPosition(ratio));
+        auto prepared = prepare(data, buildShapePaths(data));
         const qint64 elements = elementCount(*prepared);
         if (morphs.size() >= 256 || morphElements + elements > kMorphElementBudget) {
             morphs.clear();
@@ -645,6 +681,13 @@ struct Renderer::Impl {
     // own, let the background show through along the shared edges. Added
     // up in a scratch layer their coverages make a whole, as the player's
     // own rasteriser gives them.
+    static void clearArea(QImage &image, const QRect &area)
+    {
+        const QRect r = area & image.rect();
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memset(image.scanLine(y) + size_t(r.left()) * 4, 0, size_t(r.width()) * 4);
+    }
+
     bool fillTogether(Surface &s, const PreparedShape &shape, size_t l, const QTransform &world, const Cx &cx)
     {
         const QRect rect = world.mapRect(shape.fillBounds[l]).toAlignedRect().adjusted(-1, -1, 1, 1) & s.clip;
@@ -662,9 +705,8 @@ struct Renderer::Impl {
         }
         const QTransform toScratch = QTransform::fromTranslate(-scratchArea.left(), -scratchArea.top());
         const QRect local = rect.translated(-scratchArea.topLeft());
+        clearArea(sum, local);
         QPainter total(&sum);
-        total.setCompositionMode(QPainter::CompositionMode_Source);
-        total.fillRect(local, Qt::transparent);
         bool first = true;
         for (const PreparedFill &fill : shape.fills[l]) {
             // Each fill alone, then added: QPainter's Plus mode does not add
@@ -676,10 +718,8 @@ struct Renderer::Impl {
             QPainter p;
             QPainter &painter = first ? total : p;
             if (!first) {
+                clearArea(part, areaLocal);
                 p.begin(&part);
-                p.setCompositionMode(QPainter::CompositionMode_Source);
-                p.fillRect(areaLocal, Qt::transparent);
-                p.setCompositionMode(QPainter::CompositionMode_SourceOver);
             } else {
                 total.setCompositionMode(QPainter::CompositionMode_SourceOver);
             }
@@ -707,7 +747,8 @@ struct Renderer::Impl {
         QPainter &p = *s.painter;
         const double deviceScale = scaleOf(world);
         for (size_t l = 0; l < shape.layers.size(); ++l) {
-            const bool together = !mask && shape.fills[l].size() > 1 && quality != StageQuality::Low;
+            const bool together =
+                !mask && shape.fills[l].size() > 1 && shape.sharedEdges[l] && quality != StageQuality::Low;
             if (!together || !fillTogether(s, shape, l, world, cx)) {
                 p.setWorldTransform(s.toSurface(world));
                 for (const PreparedFill &fill : shape.fills[l])
