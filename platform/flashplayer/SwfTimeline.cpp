@@ -163,6 +163,8 @@ void Timeline::instantiate(DisplayObject &object, int nesting, Budget &budget) c
             child.matrix = record.matrix;
             if (record.colorTransform)
                 child.colorTransform = *record.colorTransform;
+            else if (button->colorTransforms.size() == 1)
+                child.colorTransform = button->colorTransforms.front(); // one for the whole button
             else if (i < button->colorTransforms.size())
                 child.colorTransform = button->colorTransforms[i];
             if (!record.filters.empty())

@@ -467,6 +467,21 @@ TEST(PlayerRender, StaticTextPlacesGlyphBoxes)
     }
 }
 
+TEST(PlayerRender, FirstVersionFontsAndText)
+{
+    SwfWriter w = stageOf(100, 100);
+    SwfShape glyph; // half an em wide, an em high, on the baseline
+    glyph.setStyles(0u, 1u).moveTo(0, -1024).polygon({{512, 0}, {0, 1024}, {-512, 0}, {0, -1024}});
+    w.defineFont1(1, {glyph});
+    w.defineText(1, 2, {0, 2000, 0, 2000}, SwfMatrix{.scale = std::pair{2.0, 1.0}},
+                 {SwfTextRecord{.fontId = 1, .height = 400, .color = SwfRgba{0, 128, 0, 255}, .x = 100, .y = 1400,
+                                .glyphs = {{0, 300}}}});
+    w.placeObject(2, 1, at(0, 0)).showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+    // 100..300 twips wide doubled by the text matrix: 200..600; 1000..1400 high.
+    expectRectangle(img, 200, 1000, 600, 1400, 0.05, 0.05, QColor(0, 128, 0), kWhite);
+}
+
 QImage drawEditText(const SwfEditText &field, bool withFont)
 {
     SwfWriter w = stageOf(100, 100);

@@ -162,6 +162,44 @@ TEST(PlayerTimeline, ButtonsShowTheirUpState)
     EXPECT_TRUE(colourNear(img, 20, 70, kWhite)) << "the hit area is never drawn";
 }
 
+TEST(PlayerTimeline, VersionOneButtonsTakeTheirColourTransform)
+{
+    SwfWriter w = stageOf(100, 100);
+    defineSquare(w, 1, 0, 0, 400, {200, 200, 200, 255});
+    w.defineButton(3, {SwfButtonRecord{.states = 0x01, .characterId = 1, .depth = 1, .matrix = at(200, 200)},
+                       SwfButtonRecord{.states = 0x01, .characterId = 1, .depth = 2, .matrix = at(1200, 200)}});
+    TagBody cx;
+    cx.ui16(3).cxform(SwfCxform{.multiply = std::array<int16_t, 4>{256, 128, 0, 256}}, false);
+    w.addTag(SwfTag::DefineButtonCxform, cx);
+    w.placeObject(3, 1, at(0, 0)).showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+    EXPECT_TRUE(colourNear(img, 20, 20, QColor(200, 100, 0), 1));
+    EXPECT_TRUE(colourNear(img, 70, 20, QColor(200, 100, 0), 1)) << "one transform for every record";
+}
+
+TEST(PlayerTimeline, HiddenObjectsAndFirstVersionTags)
+{
+    SwfWriter w = stageOf(100, 100);
+    defineSquare(w, 1, 0, 0, 400, kRed);
+    defineSquare(w, 2, 0, 0, 400, kBlue);
+    w.placeObject(1, 1, at(200, 200)).placeObject(2, 2, at(1200, 200));
+    w.placeObject3(SwfPlace{.depth = 3, .characterId = 1, .matrix = at(200, 1200), .visible = 0});
+    w.showFrame();
+    w.removeObject(1, 1).showFrame();
+    w.placeObject3(SwfPlace{.depth = 3, .move = true, .visible = 1}).showFrame();
+    swf::Player player(load(w));
+    QImage img = player.renderImage(QSize(100, 100));
+    EXPECT_TRUE(colourNear(img, 20, 20, Qt::red));
+    EXPECT_TRUE(colourNear(img, 70, 20, Qt::blue));
+    EXPECT_TRUE(colourNear(img, 20, 70, kWhite)) << "placed invisible";
+    player.nextFrame();
+    img = player.renderImage(QSize(100, 100));
+    EXPECT_TRUE(colourNear(img, 20, 20, kWhite)) << "removed by the first version of the tag";
+    EXPECT_TRUE(colourNear(img, 70, 20, Qt::blue));
+    player.nextFrame();
+    EXPECT_TRUE(colourNear(player.renderImage(QSize(100, 100)), 20, 70, Qt::red)) << "shown again";
+}
+
 // A busy movie: a looping sprite, objects appearing, moving and leaving.
 std::shared_ptr<const swf::Movie> busyMovie(int frames)
 {
