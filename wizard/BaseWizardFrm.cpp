@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <QShowEvent>
 #include <QUrl>
 
 QVector<TBaseWizardForm *> StepForms;
@@ -194,6 +195,18 @@ void TBaseWizardForm::FilesDropped(const QStringList &paths)
 void TBaseWizardForm::AppendCurrentEntryToHistoryComboBox(QComboBox *sender)
 {
     AddToHistory(sender, sender->currentText());
+}
+
+void TBaseWizardForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_placed || event->spontaneous())
+        return;
+    m_placed = true;
+    QWidget *main = StepForms.value(0);
+    if (!main || main == this)
+        return;
+    move(main->frameGeometry().center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
 }
 
 void ShowWizardStep(QWidget *form)

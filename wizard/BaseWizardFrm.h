@@ -46,6 +46,7 @@ protected:
     void SetClientSize(int width, int height);
 
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void reject() override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -54,6 +55,7 @@ protected:
     int m_tag = 0;
 
 private:
+    bool m_placed = false; // centred on the main form at the first show
     void navigate(int targetIndex, QPushButton *(TBaseWizardForm::*button)() const, QPushButton *clicked);
 };
 

@@ -61,6 +61,24 @@ private slots:
         QCOMPARE(visible, 1);
     }
 
+    void stepsAreCentredOnTheMainFormWhenFirstShown()
+    {
+        BuildWizard(true);
+        ShowWizardStep(StepForms[0]);
+        StepForms[0]->move(40, 60);
+        // Moved before its first show (as opening a movie resizes it).
+        StepForms[1]->move(-500, -500);
+        StepForms[0]->bitbtnNext()->click();
+        QVERIFY(StepForms[1]->isVisible());
+        const QPoint offset = StepForms[1]->frameGeometry().center() - StepForms[0]->frameGeometry().center();
+        QVERIFY2(offset.manhattanLength() <= 2, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+        // Later shows keep where the user left it.
+        StepForms[1]->move(300, 200);
+        StepForms[1]->bitbtnBack()->click();
+        StepForms[0]->bitbtnNext()->click();
+        QCOMPARE(StepForms[1]->pos(), QPoint(300, 200));
+    }
+
     void keyboardNextLeavesThePointerAlone()
     {
         BuildWizard(true);
