@@ -10,15 +10,6 @@
 #include <map>
 
 namespace swf {
-namespace {
-
-// Snapshots of the display list, together at most this many instances;
-// beyond, every other one is dropped and the spacing doubles.
-constexpr size_t kMaxSnapshotObjects = 200000;
-constexpr int kFirstSnapshotInterval = 32;
-
-} // namespace
-
 std::optional<StageQuality> parseStageQuality(const QString &word)
 {
     const QString w = word.trimmed().toLower();
@@ -35,63 +26,13 @@ std::optional<StageQuality> parseStageQuality(const QString &word)
 
 struct Player::Impl {
     std::shared_ptr<const Movie> movie;
-    Timeline timeline;
-    TimelineState state;
-    std::map<int, TimelineState> snapshots;
-    int interval = kFirstSnapshotInterval;
-    size_t snapshotObjects = 0;
+    FrameSeeker seeker;
     std::unique_ptr<Renderer> renderer;
 
     explicit Impl(std::shared_ptr<const Movie> m)
-        : movie(m ? std::move(m) : std::make_shared<const Movie>()), timeline(movie),
+        : movie(m ? std::move(m) : std::make_shared<const Movie>()), seeker(movie),
           renderer(std::make_unique<Renderer>(movie))
     {
-        state = timeline.initialState();
-        keep(state);
-    }
-
-    void keep(const TimelineState &s)
-    {
-        if (s.frame % interval != 0 || snapshots.count(s.frame))
-            return;
-        snapshotObjects += Timeline::objectCount(s);
-        snapshots.emplace(s.frame, s);
-        while (snapshotObjects > kMaxSnapshotObjects && snapshots.size() > 1 && interval < (1 << 24)) {
-            interval *= 2;
-            snapshotObjects = 0;
-            for (auto it = snapshots.begin(); it != snapshots.end();) {
-                if (it->first % interval != 0) {
-                    it = snapshots.erase(it);
-                } else {
-                    snapshotObjects += Timeline::objectCount(it->second);
-                    ++it;
-                }
-            }
-        }
-    }
-
-    void step()
-    {
-        timeline.advance(state);
-        keep(state);
-    }
-
-    void go(int n)
-    {
-        if (n == state.frame)
-            return;
-        // The nearest snapshot at or before n, unless playing on from here
-        // is no longer than from there.
-        auto it = snapshots.upper_bound(n);
-        if (it != snapshots.begin()) {
-            --it;
-            if (n < state.frame || it->first > state.frame)
-                state = it->second;
-        } else {
-            state = timeline.initialState();
-        }
-        while (state.frame < n)
-            step();
     }
 };
 
@@ -106,17 +47,17 @@ const Movie &Player::movie() const
 
 int Player::frameCount() const
 {
-    return d->timeline.frameCount();
+    return d->seeker.frameCount();
 }
 
 int Player::currentFrame() const
 {
-    return d->state.frame;
+    return d->seeker.state().frame;
 }
 
 void Player::gotoFrame(int n)
 {
-    d->go(std::clamp(n, 0, frameCount() - 1));
+    d->seeker.seek(n);
 }
 
 void Player::nextFrame()
@@ -139,7 +80,7 @@ QSize Player::stageSize() const
 
 void Player::render(QPainter &painter, const QRectF &target, StageQuality quality) const
 {
-    d->renderer->render(painter, target, d->state, quality);
+    d->renderer->render(painter, target, d->seeker.state(), quality);
 }
 
 QImage Player::renderImage(QSize size, StageQuality quality) const
@@ -150,7 +91,7 @@ QImage Player::renderImage(QSize size, StageQuality quality) const
     if (image.isNull())
         return image;
     QPainter painter(&image);
-    d->renderer->render(painter, QRectF(QPointF(0, 0), QSizeF(size)), d->state, quality, &image);
+    d->renderer->render(painter, QRectF(QPointF(0, 0), QSizeF(size)), d->seeker.state(), quality, &image);
     painter.end();
     return image;
 }

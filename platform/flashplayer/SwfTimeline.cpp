@@ -210,4 +210,58 @@ void Timeline::step(DisplayObject &object, int nesting, Budget &budget) const
     applyFrame(object.children, sprite->frames.front(), 0, nesting + 1, budget, &previous);
 }
 
+// ---- FrameSeeker ----
+
+FrameSeeker::FrameSeeker(std::shared_ptr<const Movie> movie)
+    : m_timeline(std::move(movie)), m_state(m_timeline.initialState())
+{
+    keep();
+}
+
+void FrameSeeker::keep()
+{
+    if (m_state.frame % m_interval != 0 || m_snapshots.count(m_state.frame))
+        return;
+    m_snapshotObjects += Timeline::objectCount(m_state);
+    m_snapshots.emplace(m_state.frame, m_state);
+    while (m_snapshotObjects > kMaxSnapshotObjects && m_snapshots.size() > 1 && m_interval < (1 << 24)) {
+        m_interval *= 2;
+        m_snapshotObjects = 0;
+        for (auto it = m_snapshots.begin(); it != m_snapshots.end();) {
+            if (it->first % m_interval != 0) {
+                it = m_snapshots.erase(it);
+            } else {
+                m_snapshotObjects += Timeline::objectCount(it->second);
+                ++it;
+            }
+        }
+    }
+}
+
+void FrameSeeker::step()
+{
+    m_timeline.advance(m_state);
+    ++m_steps;
+    keep();
+}
+
+void FrameSeeker::seek(int frame)
+{
+    const int n = std::clamp(frame, 0, frameCount() - 1);
+    if (n == m_state.frame)
+        return;
+    // The nearest snapshot at or before n, unless playing on from here is
+    // no longer than from there. The first frame is always kept.
+    auto it = m_snapshots.upper_bound(n);
+    if (it != m_snapshots.begin()) {
+        --it;
+        if (n < m_state.frame || it->first > m_state.frame)
+            m_state = it->second;
+    } else {
+        m_state = m_timeline.initialState();
+    }
+    while (m_state.frame < n)
+        step();
+}
+
 } // namespace swf

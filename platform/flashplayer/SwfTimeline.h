@@ -5,6 +5,7 @@
 
 #include "platform/flashplayer/SwfTypes.h"
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -80,6 +81,40 @@ private:
     void stepChildren(std::vector<DisplayObject> &list, int nesting, Budget &budget) const;
 
     std::shared_ptr<const Movie> m_movie;
+};
+
+// Brings a timeline to any frame: one step forward from the frame before,
+// otherwise from the nearest kept snapshot of the display list. Snapshots
+// are kept every interval frames while stepping; when together they hold
+// more than kMaxSnapshotObjects instances, every other one goes and the
+// interval doubles, so memory stays bounded however long the movie.
+class FrameSeeker {
+public:
+    static constexpr int kFirstInterval = 32;
+    static constexpr size_t kMaxSnapshotObjects = 200000;
+
+    explicit FrameSeeker(std::shared_ptr<const Movie> movie);
+
+    int frameCount() const { return m_timeline.frameCount(); }
+    const TimelineState &state() const { return m_state; }
+    // Clamped into range.
+    void seek(int frame);
+
+    // Frame steps taken so far, for judging what seeking costs.
+    uint64_t steps() const { return m_steps; }
+    int snapshotInterval() const { return m_interval; }
+    size_t snapshotObjects() const { return m_snapshotObjects; }
+
+private:
+    void keep();
+    void step();
+
+    Timeline m_timeline;
+    TimelineState m_state;
+    std::map<int, TimelineState> m_snapshots;
+    int m_interval = kFirstInterval;
+    size_t m_snapshotObjects = 0;
+    uint64_t m_steps = 0;
 };
 
 } // namespace swf
