@@ -233,6 +233,8 @@ struct Renderer::Impl {
     std::map<uint16_t, std::shared_ptr<PreparedText>> texts;
     // Device area of the current drawing, and the scratch layer over it.
     QRect stageClip;
+    // Offscreen layer pixels one frame may still use.
+    qint64 layerPixelsLeft = 0;
     QImage sum;
     QImage part;
     QRect scratchArea;
@@ -904,6 +906,10 @@ struct Renderer::Impl {
 
     bool beginLayer(Layer &layer, const Surface &under, const QRect &rect, bool group)
     {
+        const qint64 pixels = qint64(rect.width()) * rect.height();
+        if (pixels > layerPixelsLeft)
+            return false; // a frame of thousands of layers: the rest go plain
+        layerPixelsLeft -= pixels;
         layer.image = QImage(rect.size(), QImage::Format_ARGB32_Premultiplied);
         if (layer.image.isNull())
             return false;
@@ -923,7 +929,10 @@ struct Renderer::Impl {
         const QRect rect = deviceBounds(maskObject, parent, 0).toAlignedRect() & s.clip;
         if (rect.isEmpty())
             return;
-        if (s.nesting >= kMaxLayerNesting) {
+        Layer content;
+        Layer shape;
+        if (s.nesting >= kMaxLayerNesting || !beginLayer(content, s, rect, s.group)
+            || !beginLayer(shape, s, rect, false)) {
             s.painter->save();
             s.painter->setWorldTransform(QTransform::fromTranslate(-s.origin.x(), -s.origin.y()));
             s.painter->setClipRect(rect.translated(-s.origin), Qt::IntersectClip);
@@ -931,10 +940,6 @@ struct Renderer::Impl {
             s.painter->restore();
             return;
         }
-        Layer content;
-        Layer shape;
-        if (!beginLayer(content, s, rect, s.group) || !beginLayer(shape, s, rect, false))
-            return;
         drawRange(content.surface, list, from, to, parent, cx, false);
         drawObject(shape.surface, maskObject, parent, Cx(), true);
         shape.painter.end();
@@ -1000,8 +1005,11 @@ struct Renderer::Impl {
         if ((o.blendMode == BlendMode::Alpha || o.blendMode == BlendMode::Erase) && !s.group)
             return; // no layer beneath to take the alpha from
         Layer layer;
-        if (!beginLayer(layer, s, rect, true))
+        if (!beginLayer(layer, s, rect, true)) {
+            if (o.blendMode != BlendMode::Alpha && o.blendMode != BlendMode::Erase)
+                drawContent(s, o, world, cx, false);
             return;
+        }
         drawContent(layer.surface, o, world, cx, false);
         layer.painter.end();
         if (o.filters) {
@@ -1133,6 +1141,7 @@ void Renderer::render(QPainter &painter, const QRectF &target, const TimelineSta
             || deviceImage->format() != QImage::Format_ARGB32_Premultiplied))
         deviceImage = nullptr;
     d->stageClip = clip;
+    d->layerPixelsLeft = std::max<qint64>(qint64(clip.width()) * clip.height(), 1 << 16) * kLayerAreas;
     Surface surface{&painter, deviceImage, QPoint(), clip, false, 0};
     d->drawList(surface, state.objects, base, Cx(), false);
     painter.restore();

@@ -35,6 +35,9 @@ public:
     // Layers at most this deep inside each other; deeper masks, blend
     // modes and filters are drawn as plain content.
     static constexpr int kMaxLayerNesting = 8;
+    // Offscreen layers of one frame take at most this many times the
+    // target's pixels; objects beyond are drawn without their effects.
+    static constexpr int kLayerAreas = 64;
 
 private:
     struct Impl;

@@ -199,6 +199,15 @@ TEST(PlayerTimeline, HiddenObjectsAndFirstVersionTags)
     EXPECT_TRUE(colourNear(player.renderImage(QSize(100, 100)), 20, 70, Qt::red)) << "shown again";
 }
 
+SwfFillStyle gradient0x10()
+{
+    SwfFillStyle fill;
+    fill.type = 0x10;
+    fill.matrix = SwfMatrix{.scale = std::pair{0.0001, 16000.0}};
+    fill.stops = {{0, {255, 0, 0, 255}}, {0, {0, 255, 0, 0}}, {255, {0, 0, 255, 255}}};
+    return fill;
+}
+
 // A busy movie: a looping sprite, objects appearing, moving and leaving.
 std::shared_ptr<const swf::Movie> busyMovie(int frames)
 {
@@ -364,6 +373,45 @@ TEST(PlayerTimeline, SelfReferencingSpritesStayBounded)
         const QImage img = player.renderImage(QSize(64, 48));
         EXPECT_TRUE(colourNear(img, 2, 2, Qt::red));
     }
+}
+
+TEST(PlayerTimeline, ExtremeNumbersDrawWithoutFailing)
+{
+    SwfWriter w = stageOf(100, 100);
+    const int32_t far = 30000; // edges take at most 17 bits
+    SwfShape big;
+    big.styles.fills = {SwfFillStyle::solid(255, 0, 0), gradient0x10(), SwfFillStyle{.type = 0x40, .bitmapId = 90}};
+    big.styles.lines = {SwfLineStyle{.width = 65535, .color = {0, 0, 0, 255}}, SwfLineStyle{.width = 0}};
+    big.setStyles(0u, 1u, 1u).moveTo(-far, -far).polygon({{2 * far, 0}, {0, 2 * far}, {-2 * far, 0}, {0, -2 * far}});
+    big.setStyles(1u, 2u, 2u).moveTo(0, 0).curve(far, -far, far, far).line(-2 * far, 0);
+    big.setStyles(2u, 3u, 1u).moveTo(10, 10).curve(1, 1, -1, -1);
+    w.defineShape(3, 1, {-far, far, -far, far}, big);
+    w.defineBitsLossless(1, 90, 5, 1, 1, QByteArray::fromHex("ff00ff00"));
+    // Sprites scaling by nearly the largest factor a matrix holds, ten deep.
+    SwfWriter inner;
+    inner.placeObject2(SwfPlace{.depth = 1, .characterId = 1}).showFrame().end();
+    w.defineSprite(2, inner);
+    for (uint16_t id = 3; id < 13; ++id) {
+        SwfWriter nest;
+        nest.placeObject2(SwfPlace{.depth = 1, .characterId = uint16_t(id - 1),
+                                   .matrix = SwfMatrix{.scale = std::pair{16000.0, -16000.0},
+                                                       .rotate = std::pair{16000.0, 0.00002}}})
+            .placeObject3(SwfPlace{.depth = 2, .characterId = 1, .clipDepth = 3,
+                                   .filterList = SwfFilter::list({SwfFilter::blur(255, 255, 31)}), .blendMode = 9})
+            .placeObject3(SwfPlace{.depth = 3, .characterId = uint16_t(id - 1), .blendMode = 14})
+            .showFrame()
+            .end();
+        w.defineSprite(id, nest);
+    }
+    w.placeObject3(SwfPlace{.depth = 1, .characterId = 12,
+                            .filterList = SwfFilter::list({SwfFilter::dropShadow({0, 0, 0, 255}, 255, 255, 3, 32767, 127, 0x3F),
+                                                           SwfFilter::glow({0, 0, 0, 255}, 255, 0, 127, 0xFF)})});
+    w.placeObject2(SwfPlace{.depth = 2, .characterId = 1,
+                            .matrix = SwfMatrix{.scale = std::pair{0.00002, 16000.0}, .translateX = -far}});
+    w.showFrame();
+    swf::Player player(load(w));
+    for (const QSize size : {QSize(64, 48), QSize(300, 200)})
+        EXPECT_EQ(player.renderImage(size).size(), size);
 }
 
 TEST(PlayerTimeline, DamagedMoviesPlayAndDrawWithoutFailing)
