@@ -1010,21 +1010,44 @@ struct Renderer::Impl {
                 drawContent(s, o, world, cx, false);
             return;
         }
-        drawContent(layer.surface, o, world, cx, false);
+        // The colour transform acts on the finished layer, as on one
+        // picture: overlapping children do not show through each other.
+        drawContent(layer.surface, o, world, Cx(), false);
         layer.painter.end();
         if (o.filters) {
             for (size_t i = 0; i < std::min(kMaxFilters, o.filters->size()); ++i)
                 applyFilter(layer.image, (*o.filters)[i], stageScale);
         }
-        composite(s, layer.image, rect.topLeft(), o.blendMode);
+        double opacity = 1;
+        if (cx.alphaOnly())
+            opacity = cx.m[3];
+        else
+            transformPixels(layer.image, cx);
+        composite(s, layer.image, rect.topLeft(), o.blendMode, opacity);
     }
 
-    void composite(Surface &s, const QImage &image, const QPoint &at, BlendMode mode)
+    // Covered pixels only: the layer's transparent margin is not part of
+    // the object.
+    static void transformPixels(QImage &image, const Cx &cx)
+    {
+        for (int y = 0; y < image.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x) {
+                if (qAlpha(line[x]) == 0)
+                    continue;
+                const QRgb p = qUnpremultiply(line[x]);
+                const Color c{uint8_t(qRed(p)), uint8_t(qGreen(p)), uint8_t(qBlue(p)), uint8_t(qAlpha(p))};
+                line[x] = qPremultiply(cx.apply(c).rgba());
+            }
+        }
+    }
+
+    void composite(Surface &s, const QImage &image, const QPoint &at, BlendMode mode, double opacity = 1)
     {
         QPainter &p = *s.painter;
         p.save();
         p.setWorldTransform(QTransform::fromTranslate(-s.origin.x(), -s.origin.y()));
-        p.setOpacity(1);
+        p.setOpacity(opacity);
         const QImage *source = &image;
         QImage white;
         QPainter::CompositionMode op = QPainter::CompositionMode_SourceOver;
@@ -1058,7 +1081,7 @@ struct Renderer::Impl {
         case BlendMode::Subtract:
             if (s.image) {
                 p.restore();
-                subtract(*s.image, image, at - s.origin);
+                subtract(*s.image, image, at - s.origin, opacity);
                 return;
             }
             op = QPainter::CompositionMode_Difference; // the nearest a foreign device offers
@@ -1070,8 +1093,9 @@ struct Renderer::Impl {
         p.restore();
     }
 
-    static void subtract(QImage &dst, const QImage &src, const QPoint &at)
+    static void subtract(QImage &dst, const QImage &src, const QPoint &at, double opacity)
     {
+        const int k = int(std::lround(std::clamp(opacity, 0.0, 1.0) * 256));
         const QRect area = QRect(at, src.size()) & dst.rect();
         for (int y = area.top(); y <= area.bottom(); ++y) {
             auto *d = reinterpret_cast<QRgb *>(dst.scanLine(y));
@@ -1081,8 +1105,8 @@ struct Renderer::Impl {
                 const QRgb b = sl[x - at.x()];
                 if (qAlpha(b) == 0)
                     continue;
-                d[x] = qRgba(std::max(0, qRed(a) - qRed(b)), std::max(0, qGreen(a) - qGreen(b)),
-                             std::max(0, qBlue(a) - qBlue(b)), qAlpha(a));
+                d[x] = qRgba(std::max(0, qRed(a) - (qRed(b) * k >> 8)), std::max(0, qGreen(a) - (qGreen(b) * k >> 8)),
+                             std::max(0, qBlue(a) - (qBlue(b) * k >> 8)), qAlpha(a));
             }
         }
     }

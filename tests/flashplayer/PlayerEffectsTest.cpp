@@ -101,6 +101,30 @@ QImage drawLayerWith(uint8_t childMode, uint8_t childAlpha, uint8_t parentMode)
     return swf::Player(load(w)).renderImage(QSize(100, 100));
 }
 
+TEST(PlayerEffects, ALayerFadesAsOnePicture)
+{
+    using M = std::array<int16_t, 4>;
+    // Red, and blue over its right half, in a sprite at half alpha.
+    SwfWriter w = stageOf(100, 100);
+    defineSquare(w, 1, 0, 0, 1000, kRed);
+    defineSquare(w, 2, 500, 0, 1000, {0, 0, 255, 255});
+    SwfWriter inner;
+    inner.placeObject2(SwfPlace{.depth = 1, .characterId = 1}).placeObject2(SwfPlace{.depth = 2, .characterId = 2});
+    inner.showFrame().end();
+    w.defineSprite(3, inner);
+    w.placeObject3(SwfPlace{.depth = 1, .characterId = 3, .cxform = SwfCxform{.multiply = M{256, 256, 256, 128}},
+                            .blendMode = 2});
+    w.placeObject3(SwfPlace{.depth = 2, .characterId = 3, .matrix = at(0, 1000),
+                            .cxform = SwfCxform{.multiply = M{256, 256, 256, 128}}});
+    w.showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+    // As a layer the overlap is plain blue, then faded over white.
+    EXPECT_TRUE(colourNear(img, 37, 25, QColor(127, 127, 255), 2));
+    EXPECT_TRUE(colourNear(img, 12, 25, QColor(255, 127, 127), 2));
+    // Without one each child fades alone and the red shows through.
+    EXPECT_TRUE(colourNear(img, 37, 75, QColor(127, 64, 191), 3));
+}
+
 TEST(PlayerEffects, AlphaAndEraseCutIntoTheirLayer)
 {
     // Alpha keeps the layer where the object is, by its alpha.
