@@ -504,7 +504,15 @@ struct Renderer::Impl {
             // A device font; fonts need the application's font database.
             if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
                 return slot;
-            QFont qfont(font && !font->name.isEmpty() ? font->name : QStringLiteral("Sans Serif"));
+            QString family = font ? font->name : QString();
+            // The player's generic device font names.
+            if (family.isEmpty() || family == QLatin1String("_sans"))
+                family = QStringLiteral("Sans Serif");
+            else if (family == QLatin1String("_serif"))
+                family = QStringLiteral("Serif");
+            else if (family == QLatin1String("_typewriter"))
+                family = QStringLiteral("Monospace");
+            QFont qfont(family);
             qfont.setPixelSize(std::max(1, int(std::lround(height))));
             if (font) {
                 qfont.setBold(font->bold);
