@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run check check-asan bench clean
+.PHONY: all deps build run check check-asan bench bench-deps clean
 
 all: build
 
@@ -24,8 +24,21 @@ check: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 # Every benchmark under bench/, one after the other (never run by ctest).
-bench: build
+bench: build bench-deps
 	@bench/run-all.sh $(BUILD)
+
+# The general tools the benchmarks compare against; a benchmark skips one
+# that is missing, so a failed install only leaves it out.
+bench-deps:
+	@missing=""; for p in img2pdf imagemagick; do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  sudo=""; [ "$$(id -u)" -eq 0 ] || sudo="sudo"; \
+	  echo "Installing:$$missing"; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing \
+	    || echo "Could not install$$missing; the benchmarks skip them."; \
+	fi
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 check-asan: deps
