@@ -19,6 +19,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -73,18 +74,16 @@ size_t encodeJpeg(const QImage &image, std::vector<uint8_t> &row)
     return size;
 }
 
-// Steps a fresh player through `frames` frames, drawing each.
-double stepAndRender(const std::shared_ptr<const swf::Movie> &movie, int frames)
+// Steps on through `frames` more frames, drawing each.
+double stepAndRender(swf::Player &player, int frames)
 {
-    swf::Player player(movie);
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < frames; ++i) {
-        if (i > 0)
-            player.nextFrame();
+        player.nextFrame();
         const QImage picture = player.renderImage(kPictureSize, kQuality);
         if (picture.isNull()) {
-            std::fprintf(stderr, "movie_render: frame %d was not drawn\n", i + 1);
+            std::fprintf(stderr, "movie_render: frame %d was not drawn\n", player.currentFrame() + 1);
             std::exit(1);
         }
     }
@@ -119,13 +118,23 @@ int main(int argc, char **argv)
                 kPictureSize.height());
 
     // Growth first, while the process is still small, so the peak memory
-    // reflects the stepping and not the pictures kept below.
-    const int n = 4 * count;
-    stepAndRender(movie, std::min(count, 8)); // warm caches and fonts
-    const double timeN = stepAndRender(movie, n);
+    // reflects the stepping and not the pictures made below. One player
+    // goes on through n frames, then 2n more: the cost of a frame must not
+    // grow with how far the movie has played. It first plays the movie once
+    // untimed, as the renderer prepares each character on first use.
+    const int n = 2 * count;
+    swf::Player stepper(movie);
+    stepAndRender(stepper, count);
+    double timeN = stepAndRender(stepper, n);
     const double rssN = peakRssMiB();
-    const double time2N = stepAndRender(movie, 2 * n);
+    double time2N = stepAndRender(stepper, 2 * n);
     const double rss2N = peakRssMiB();
+    // The best of three, taken in turns, so that a busy moment of a shared
+    // machine does not land on one side only.
+    for (int round = 1; round < 3; ++round) {
+        timeN = std::min(timeN, stepAndRender(stepper, n));
+        time2N = std::min(time2N, stepAndRender(stepper, 2 * n));
+    }
 
     // Rendering and encoding of every frame, timed apart.
     swf::Player player(movie);
@@ -155,7 +164,7 @@ int main(int argc, char **argv)
     std::printf("encode:   %d frames in %.3f s = %.1f frames/s (libjpeg, quality 100, %.0f KiB a frame)\n", count,
                 encodeSeconds, encodeFps, jpegBytes / 1024.0 / count);
     std::printf("render/encode speed: %.2f (target >= 1: rendering no slower than encoding)\n", renderFps / encodeFps);
-    std::printf("step+render: n=%d in %.3f s, 2n=%d in %.3f s, time ratio %.2f (target ~2)\n", n, timeN, 2 * n,
+    std::printf("step+render (best of 3): n=%d in %.3f s, 2n=%d in %.3f s, time ratio %.2f (target ~2)\n", n, timeN, 2 * n,
                 time2N, time2N / timeN);
     std::printf("peak RSS: %.1f MiB after n, %.1f MiB after 2n frames (target: flat)\n", rssN, rss2N);
     return 0;
