@@ -1,6 +1,7 @@
 #include "platform/JpegImage.h"
 
 #include <QFile>
+#include <QPainter>
 
 #include <csetjmp>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace platform {
 namespace {
@@ -19,6 +21,7 @@ struct Errors {
     jpeg_error_mgr manager;
     jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool truncated;
 };
 
 [[noreturn]] void failed(j_common_ptr info)
@@ -28,7 +31,16 @@ struct Errors {
     std::longjmp(errors->jump, 1);
 }
 
-void quiet(j_common_ptr, int) {}
+// Warnings are not shown; data that end early count as damage, since the
+// decoder would quietly paint the rest grey.
+void quiet(j_common_ptr info, int level)
+{
+    auto *errors = reinterpret_cast<Errors *>(info->err);
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) {
+        errors->truncated = true;
+        std::snprintf(errors->message, sizeof errors->message, "%s", "the data end early");
+    }
+}
 
 void setError(QString *error, const QString &text)
 {
@@ -135,9 +147,8 @@ bool compress(Encoder &e, const QImage &image, int quality)
     return true;
 }
 
-} // namespace
-
-QImage decodeJpeg(const QByteArray &data, QSize atLeast, QString *error)
+// Decodes into image, reusing its buffer when it has the size already.
+bool decodeInto(const QByteArray &data, QSize atLeast, QImage &image, QString *error)
 {
     static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "RGB32 rows are read as BGRX");
     auto d = std::make_unique<Decoder>();
@@ -146,29 +157,54 @@ QImage decodeJpeg(const QByteArray &data, QSize atLeast, QString *error)
     d->errors.manager.emit_message = quiet;
     if (data.isEmpty()) {
         setError(error, QStringLiteral("The picture is empty."));
-        return {};
+        return false;
     }
     if (!readHeader(*d, data, atLeast)) {
         setError(error, QStringLiteral("The picture is not a readable JPEG image (%1).")
                             .arg(QString::fromLocal8Bit(d->errors.message)));
-        return {};
+        return false;
     }
     const qint64 w = d->info.output_width, h = d->info.output_height;
     if (w <= 0 || h <= 0 || w * h > kMaxPixels || w > 65535 || h > 65535) {
         setError(error, QStringLiteral("The picture is too large to read (%1 × %2 pixels).").arg(w).arg(h));
-        return {};
+        return false;
     }
-    QImage image(int(w), int(h), QImage::Format_RGB32);
+    if (image.size() != QSize(int(w), int(h)) || image.format() != QImage::Format_RGB32)
+        image = QImage(int(w), int(h), QImage::Format_RGB32);
     if (image.isNull()) {
         setError(error, QStringLiteral("There is not enough memory to read the picture."));
-        return {};
+        return false;
     }
-    if (!readPixels(*d, image)) {
+    if (!readPixels(*d, image) || d->errors.truncated) {
         setError(error, QStringLiteral("The picture is a damaged JPEG image (%1).")
                             .arg(QString::fromLocal8Bit(d->errors.message)));
-        return {};
+        return false;
     }
-    return image;
+    return true;
+}
+
+bool readFileInto(const QString &path, QByteArray &bytes, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("The picture \"%1\" cannot be opened: %2.").arg(path, file.errorString()));
+        return false;
+    }
+    const qint64 size = file.size();
+    bytes.resize(qsizetype(size));
+    if (size > 0 && file.read(bytes.data(), size) != size) {
+        setError(error, QStringLiteral("The picture \"%1\" cannot be read: %2.").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QImage decodeJpeg(const QByteArray &data, QSize atLeast, QString *error)
+{
+    QImage image;
+    return decodeInto(data, atLeast, image, error) ? image : QImage();
 }
 
 QSize jpegSize(const QByteArray &data)
@@ -186,13 +222,11 @@ QSize jpegSize(const QByteArray &data)
 
 QImage readJpegFile(const QString &path, QSize atLeast, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("The picture \"%1\" cannot be opened: %2.").arg(path, file.errorString()));
+    QByteArray bytes;
+    if (!readFileInto(path, bytes, error))
         return {};
-    }
     QString why;
-    QImage image = decodeJpeg(file.readAll(), atLeast, &why);
+    QImage image = decodeJpeg(bytes, atLeast, &why);
     if (image.isNull())
         setError(error, QStringLiteral("\"%1\": %2").arg(path, why));
     return image;
@@ -221,9 +255,58 @@ QByteArray encodeJpeg(const QImage &source, int quality, QString *error)
 
 QImage resampleImage(const QImage &image, QSize size)
 {
-    if (image.size() == size || size.isEmpty())
+    if (image.size() == size || size.isEmpty() || image.isNull())
         return image;
-    return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage target(size, QImage::Format_RGB32);
+    resampleInto(image, target);
+    return target;
+}
+
+void resampleInto(const QImage &image, QImage &target)
+{
+    if (target.isNull() || image.isNull())
+        return;
+    if (image.size() == target.size()) {
+        QPainter(&target).drawImage(0, 0, image);
+        return;
+    }
+    const bool belowHalf = target.width() * 2 < image.width() || target.height() * 2 < image.height();
+    QPainter painter(&target);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (belowHalf) {
+        painter.drawImage(0, 0, image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target.rect(), image);
+}
+
+JpegRecoder::JpegRecoder(QSize size, int quality)
+    : m_quality(quality), m_target(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32)
+{
+}
+
+QByteArray JpegRecoder::recode(const QByteArray &data, QString *error)
+{
+    if (m_target.isNull()) {
+        setError(error, QStringLiteral("There is not enough memory for the picture."));
+        return {};
+    }
+    if (!decodeInto(data, m_target.size(), m_decoded, error))
+        return {};
+    resampleInto(m_decoded, m_target);
+    return encodeJpeg(m_target, m_quality, error);
+}
+
+QByteArray JpegRecoder::recodeFile(const QString &path, QString *error)
+{
+    QString why;
+    if (!readFileInto(path, m_file, error))
+        return {};
+    QByteArray jpeg = recode(m_file, &why);
+    if (jpeg.isEmpty())
+        setError(error, QStringLiteral("\"%1\": %2").arg(path, why));
+    return jpeg;
 }
 
 } // namespace platform

@@ -24,8 +24,30 @@ QSize jpegSize(const QByteArray &data);
 // Empty on failure, with the reason.
 QByteArray encodeJpeg(const QImage &image, int quality, QString *error = nullptr);
 
-// The image resampled to size: area averaging when shrinking, bilinear when
-// growing; the image itself when the size already matches.
+// The image resampled to size; the image itself when the size already
+// matches. Bilinear down to half size and when growing, area averaging
+// below half, where bilinear would drop detail.
 QImage resampleImage(const QImage &image, QSize size);
+// The same drawn over all of target, whose size and buffer are kept.
+void resampleInto(const QImage &image, QImage &target);
+
+// Re-encodes pictures at one pixel size and quality, one after another,
+// keeping its buffers between pictures: a fresh megabyte per picture would
+// cost more in page faults than the decoding itself.
+class JpegRecoder {
+public:
+    JpegRecoder(QSize size, int quality);
+    QSize size() const { return m_target.size(); }
+    // The picture in data, or in the file at path, resampled and encoded;
+    // empty on failure, with the reason.
+    QByteArray recode(const QByteArray &data, QString *error = nullptr);
+    QByteArray recodeFile(const QString &path, QString *error = nullptr);
+
+private:
+    int m_quality;
+    QImage m_decoded;
+    QImage m_target;
+    QByteArray m_file;
+};
 
 } // namespace platform

@@ -74,6 +74,9 @@ constexpr int64_t maxCells = 1 << 20;
 
 } // namespace
 
+TPDFCreator::TPDFCreator(TFrameSelection *selection) : m_selection(selection) {}
+TPDFCreator::~TPDFCreator() = default;
+
 int64_t TPDFCreator::MmToPoints(int64_t mm)
 {
     const int64_t product = mm * 720;
@@ -310,11 +313,14 @@ int TPDFCreator::Quality() const
 
 QByteArray TPDFCreator::ReencodePicture(const QString &path, QSize size, int quality)
 {
+    platform::JpegRecoder recoder(size, quality);
+    return Reencode(recoder, path);
+}
+
+QByteArray TPDFCreator::Reencode(platform::JpegRecoder &recoder, const QString &path)
+{
     QString error;
-    const QImage picture = platform::readJpegFile(path, size, &error);
-    if (picture.isNull())
-        throw std::runtime_error(error.toStdString());
-    const QByteArray jpeg = platform::encodeJpeg(platform::resampleImage(picture, size), quality, &error);
+    const QByteArray jpeg = recoder.recodeFile(path, &error);
     if (jpeg.isEmpty())
         throw std::runtime_error(error.toStdString());
     return jpeg;
@@ -402,7 +408,8 @@ bool TPDFCreator::CreatePDF()
         pdf = std::make_unique<TWPPDFPrinter>();
         const int resolution = Resolution();
         if (IsSWFMode)
-            m_captureSize = QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution));
+            m_capture = std::make_unique<platform::JpegRecoder>(
+                QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution)), Quality());
         else if (FlashServer)
             FlashServer->SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, Quality(), 100)));
 
@@ -465,6 +472,7 @@ bool TPDFCreator::CreatePDF()
         }
     }
     pdf.reset();
+    m_capture.reset();
     if (completed && !cancelled && failure.isEmpty() && Checked(c.chbxViewFile))
         platform::shellOpen(output);
     if (progress)
@@ -505,7 +513,6 @@ void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
     const int64_t n = int64_t(cols) * rows;
     const int64_t first = n * (page - 1);
     const int64_t end = std::min<int64_t>(n * page, m_selection->FrameCount());
-    const int quality = Quality();
     for (int64_t k = first; k < end; ++k) {
         const TFrame &frame = m_selection->Frames.at(int(k));
         const int col = int(k % cols);
@@ -522,8 +529,12 @@ void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
             QByteArray jpeg;
             QSize pixels;
             if (IsSWFMode) {
-                jpeg = ReencodePicture(frame.FileName, m_captureSize, quality);
-                pixels = m_captureSize;
+                if (!m_capture)
+                    m_capture = std::make_unique<platform::JpegRecoder>(
+                        QSize(ScaledPixels(MovieWidth, Resolution()), ScaledPixels(MovieHeight, Resolution())),
+                        Quality());
+                jpeg = Reencode(*m_capture, frame.FileName);
+                pixels = m_capture->size();
             } else {
                 if (FlashServer)
                     FlashServer->ExportFrame(frame.SceneIndex, frame.FrameIndex);

@@ -5,10 +5,14 @@
 
 #include <QSize>
 #include <QVector>
+#include <memory>
 
 class QImage;
 class QWidget;
 class TWPCustomPDFExport;
+namespace platform {
+class JpegRecoder;
+}
 
 // A cell's box in points, origin top left, y downwards.
 struct TBox {
@@ -23,7 +27,8 @@ using TBoxGrid = QVector<QVector<TBox>>;
 
 class TPDFCreator {
 public:
-    explicit TPDFCreator(TFrameSelection *selection) : m_selection(selection) {}
+    explicit TPDFCreator(TFrameSelection *selection);
+    ~TPDFCreator();
 
     void SetControls(const TLayoutControls &controls) { m_controls = controls; }
     const TLayoutControls &Controls() const { return m_controls; }
@@ -84,5 +89,8 @@ private:
     TBoxGrid m_pictureBoxes;
     TBoxGrid m_labelBoxes;
     TLayoutControls m_controls;
-    QSize m_captureSize; // SWF mode: the pictures' pixel size in the PDF
+    // SWF mode, during a run: the pictures at their size and quality in the PDF.
+    std::unique_ptr<platform::JpegRecoder> m_capture;
+
+    static QByteArray Reencode(platform::JpegRecoder &recoder, const QString &path);
 };
