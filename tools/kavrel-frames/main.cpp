@@ -41,16 +41,17 @@ const char kHelp[] =
     "                     over, as the player does.\n"
     "  --frames A-B       draws frames A to B the same way into DIR (created when\n"
     "                     missing) as frame-0001.png, frame-0002.png, ...: the number\n"
-    "                     is the frame's N, with at least four digits.\n"
+    "                     is the frame's N, with at least four digits (more when B\n"
+    "                     needs them, the same for every name of the run).\n"
     "  --out PATH         the PNG file (--frame) or the folder (--frames).\n"
     "  --scale S          multiplies the stage's size at 72 dpi (default 1).\n"
     "  --stage-quality Q  low, medium, high (default) or best; low draws without\n"
     "                     anti-aliasing.\n"
     "  --version, --help\n"
     "\n"
-    "Problems the reader meets in a damaged movie are printed as warnings; the\n"
-    "program fails (exit 1) only when nothing of the movie could be read. Exit 2\n"
-    "means the command line is wrong.\n";
+    "Problems the reader meets in a damaged movie are printed as warnings and\n"
+    "what could be read is drawn. Exit 1 means nothing of the movie could be read\n"
+    "or a picture could not be written; exit 2 means the command line is wrong.\n";
 
 struct UsageError {
     QString message;
