@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -255,6 +256,33 @@ private slots:
         QCOMPARE(canvas.pixel(150, 110), qRgb(255, 255, 255));
         QCOMPARE(canvas.pixel(150, 150), kColours[0]);
         QCOMPARE(canvas.pixel(250, 250), qRgb(0, 0, 0));
+    }
+
+    void qualityReachesTheDrawing()
+    {
+        // A black triangle on white: its slanted edges get grey pixels only
+        // when anti-aliased.
+        SwfWriter w;
+        w.setFrameSize({0, 2000, 0, 2000}).setBackgroundColor(255, 255, 255);
+        SwfShape triangle;
+        triangle.styles.fills = {SwfFillStyle::solid(0, 0, 0)};
+        triangle.setStyles(std::nullopt, 1u).moveTo(100, 100).polygon({{1800, 300}, {-1300, 1500}, {-500, -1800}});
+        w.defineShape(1, 1, {0, 2000, 0, 2000}, triangle).placeObject2(SwfPlace{.depth = 1, .characterId = 1});
+        w.showFrame().end();
+        TShockwaveFlash flash;
+        QVERIFY(flash.SetMovie(save("triangle.swf", w.bytes())));
+        QCOMPARE(flash.Quality(), swf::StageQuality::High);
+        const auto colours = [&] {
+            const QImage image = flash.PaintToImage(QSize(300, 300));
+            QSet<QRgb> seen;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    seen.insert(image.pixel(x, y));
+            return seen.size();
+        };
+        QVERIFY(colours() > 2);
+        flash.SetQuality(swf::StageQuality::Low);
+        QCOMPARE(colours(), 2);
     }
 
     void playAdvancesAtTheFrameRateAndLoops()
