@@ -15,11 +15,14 @@ while IFS= read -r name; do
   [ -n "$name" ] || continue
   echo "== $name"
   ran=$((ran + 1))
-  if ! "$build/bench/$name"; then
+  if [ ! -x "$build/bench/$name" ]; then
+    echo "== $name is not built; build everything first (make bench does)" >&2
+    failed=1
+  elif ! "$build/bench/$name" < /dev/null; then  # the list is on standard input
     echo "== $name failed" >&2
     failed=1
   fi
   echo
 done < "$list"
-[ "$ran" -gt 0 ] || echo "No benchmarks are built yet."
+[ "$ran" -gt 0 ] || echo "No benchmarks are listed."
 exit "$failed"
