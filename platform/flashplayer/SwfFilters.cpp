@@ -129,6 +129,12 @@ std::vector<QRgb> palette(const std::vector<GradientFilterStop> &stops)
     return out;
 }
 
+// Offsets beyond any layer's size all mean the same: nothing overlaps.
+int offsetOf(double d)
+{
+    return std::isfinite(d) ? int(std::lround(std::clamp(d, -1e6, 1e6))) : 0;
+}
+
 struct ShadowParams {
     double blurX = 0, blurY = 0;
     int passes = 1;
@@ -144,8 +150,8 @@ void shadow(QImage &image, const ShadowParams &s, double scale, const std::funct
     Plane plane = alphaOf(image, s.inner);
     blurPlane<1>(plane.v.data(), plane.w, plane.h, plane.w, blurWidth(s.blurX, scale), blurWidth(s.blurY, scale),
                  s.passes);
-    const int ox = int(std::lround(s.dx));
-    const int oy = int(std::lround(s.dy));
+    const int ox = offsetOf(s.dx);
+    const int oy = offsetOf(s.dy);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
@@ -174,8 +180,8 @@ void bevel(QImage &image, const GradientFilterData &g, double scale, const std::
     Plane plane = alphaOf(image, false);
     blurPlane<1>(plane.v.data(), plane.w, plane.h, plane.w, blurWidth(g.blurX, scale), blurWidth(g.blurY, scale),
                  passesOf(g.passes));
-    const int ox = int(std::lround(std::cos(g.angle) * g.distance * scale));
-    const int oy = int(std::lround(std::sin(g.angle) * g.distance * scale));
+    const int ox = offsetOf(std::cos(g.angle) * g.distance * scale);
+    const int oy = offsetOf(std::sin(g.angle) * g.distance * scale);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {

@@ -94,6 +94,53 @@ bool finite(const QTransform &t)
         && std::isfinite(t.m33());
 }
 
+// Whole device pixels covering r grown by margin, within clip; worked out
+// in floating point, as bounds far off the device exceed int.
+QRect deviceRect(const QRectF &r, double margin, const QRect &clip)
+{
+    const QRectF grown = r.adjusted(-margin, -margin, margin, margin) & QRectF(clip);
+    return grown.isEmpty() ? QRect() : grown.toAlignedRect() & clip;
+}
+
+// Paths magnified far past the device make QPainter work in proportion to
+// their size there; beyond this many pixels out only the part over the
+// device is drawn.
+constexpr double kMaxDeviceCoordinate = 1 << 22;
+constexpr int kMaxClippedElements = 20000;
+
+bool farBeyond(const QRectF &device)
+{
+    return !(std::abs(device.left()) < kMaxDeviceCoordinate && std::abs(device.right()) < kMaxDeviceCoordinate
+             && std::abs(device.top()) < kMaxDeviceCoordinate && std::abs(device.bottom()) < kMaxDeviceCoordinate);
+}
+
+// The part of a path (in the units world maps from) that lies over clip,
+// with a margin; empty when that cannot be worked out cheaply.
+struct Visible {
+    QPainterPath area;
+    bool ok = false;
+
+    Visible(const QTransform &world, const QRect &clip)
+    {
+        bool invertible = false;
+        const QTransform back = world.inverted(&invertible);
+        if (!invertible)
+            return;
+        const QRectF local = back.mapRect(QRectF(clip).adjusted(-4, -4, 4, 4));
+        if (!std::isfinite(local.left()) || !std::isfinite(local.right()) || !std::isfinite(local.top())
+            || !std::isfinite(local.bottom()))
+            return;
+        area.addRect(local);
+        ok = true;
+    }
+    QPainterPath of(const QPainterPath &path) const
+    {
+        if (!ok || path.elementCount() > kMaxClippedElements)
+            return {};
+        return path.intersected(area);
+    }
+};
+
 // Device pixels per unit along the transform, on average.
 double scaleOf(const QTransform &t)
 {
@@ -670,6 +717,31 @@ struct Renderer::Impl {
 
     // ---- drawing ----
 
+    static QPen penFor(const LineStyle &style, const QBrush &brush)
+    {
+        QPen pen(brush, style.width);
+        pen.setCapStyle(style.startCap == CapStyle::None     ? Qt::FlatCap
+                        : style.startCap == CapStyle::Square ? Qt::SquareCap
+                                                             : Qt::RoundCap);
+        pen.setJoinStyle(style.join == JoinStyle::Bevel   ? Qt::BevelJoin
+                         : style.join == JoinStyle::Miter ? Qt::MiterJoin
+                                                          : Qt::RoundJoin);
+        if (style.join == JoinStyle::Miter)
+            pen.setMiterLimit(std::max(1.0, style.miterLimit));
+        return pen;
+    }
+
+    static const QPainterPath &outlineOf(PreparedStroke &stroke, const QPen &pen)
+    {
+        if (!stroke.outline) {
+            QPainterPathStroker stroker(pen);
+            stroker.setCurveThreshold(2); // a tenth of a stage pixel
+            stroke.outline = stroker.createStroke(stroke.path);
+            stroke.outline->setFillRule(Qt::WindingFill);
+        }
+        return *stroke.outline;
+    }
+
     void fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx, bool mask)
     {
         if (mask) {
@@ -700,7 +772,7 @@ struct Renderer::Impl {
 
     bool fillTogether(Surface &s, const PreparedShape &shape, size_t l, const QTransform &world, const Cx &cx)
     {
-        const QRect rect = world.mapRect(shape.fillBounds[l]).toAlignedRect().adjusted(-1, -1, 1, 1) & s.clip;
+        const QRect rect = deviceRect(world.mapRect(shape.fillBounds[l]), 1, s.clip);
         if (rect.isEmpty())
             return true;
         if (!scratchArea.contains(rect)) {
@@ -721,7 +793,7 @@ struct Renderer::Impl {
         for (const PreparedFill &fill : shape.fills[l]) {
             // Each fill alone, then added: QPainter's Plus mode does not add
             // partial coverage, but adds whole images exactly.
-            const QRect area = world.mapRect(fill.bounds).toAlignedRect().adjusted(-1, -1, 1, 1) & rect;
+            const QRect area = deviceRect(world.mapRect(fill.bounds), 1, rect);
             if (area.isEmpty())
                 continue;
             const QRect areaLocal = area.translated(-scratchArea.topLeft());
@@ -754,6 +826,10 @@ struct Renderer::Impl {
 
     void drawShape(Surface &s, PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask)
     {
+        if (farBeyond(world.mapRect(shape.bounds))) {
+            drawFarShape(s, shape, world, cx, mask);
+            return;
+        }
         QPainter &p = *s.painter;
         const double deviceScale = scaleOf(world);
         for (size_t l = 0; l < shape.layers.size(); ++l) {
@@ -773,15 +849,7 @@ struct Renderer::Impl {
                                           : QBrush(cx.apply(style.color));
                 if (brush.style() == Qt::NoBrush)
                     continue;
-                QPen pen(brush, style.width);
-                pen.setCapStyle(style.startCap == CapStyle::None     ? Qt::FlatCap
-                                : style.startCap == CapStyle::Square ? Qt::SquareCap
-                                                                     : Qt::RoundCap);
-                pen.setJoinStyle(style.join == JoinStyle::Bevel   ? Qt::BevelJoin
-                                 : style.join == JoinStyle::Miter ? Qt::MiterJoin
-                                                                  : Qt::RoundJoin);
-                if (style.join == JoinStyle::Miter)
-                    pen.setMiterLimit(std::max(1.0, style.miterLimit));
+                QPen pen = penFor(style, brush);
                 p.setOpacity(opacity);
                 if (style.noHScale || style.noVScale) {
                     // Keeps its stage width whatever the object's scale.
@@ -794,14 +862,40 @@ struct Renderer::Impl {
                     pen.setWidthF(1);
                     p.strokePath(stroke.path, pen);
                 } else {
-                    if (!stroke.outline) {
-                        QPainterPathStroker stroker(pen);
-                        stroker.setCurveThreshold(2); // a tenth of a stage pixel
-                        stroke.outline = stroker.createStroke(stroke.path);
-                        stroke.outline->setFillRule(Qt::WindingFill);
-                    }
-                    p.fillPath(*stroke.outline, brush);
+                    p.fillPath(outlineOf(stroke, pen), brush);
                 }
+                p.setOpacity(1);
+            }
+        }
+    }
+
+    // A shape magnified far past the device: its visible part alone, every
+    // line as an outline.
+    void drawFarShape(Surface &s, PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask)
+    {
+        const Visible visible(world, s.clip);
+        if (!visible.ok)
+            return;
+        QPainter &p = *s.painter;
+        p.setWorldTransform(s.toSurface(world));
+        for (size_t l = 0; l < shape.layers.size(); ++l) {
+            for (const PreparedFill &fill : shape.fills[l]) {
+                PreparedFill part = fill;
+                part.path = visible.of(fill.path);
+                if (!part.path.isEmpty())
+                    fillOne(p, part, cx, mask);
+            }
+            for (PreparedStroke &stroke : shape.strokes[l]) {
+                const LineStyle &style = *stroke.style;
+                double opacity = 1;
+                const QBrush brush = mask ? QBrush(Qt::black)
+                                   : style.fill ? fillBrush(*style.fill, cx, opacity)
+                                                : QBrush(cx.apply(style.color));
+                if (brush.style() == Qt::NoBrush)
+                    continue;
+                const QPainterPath outline = visible.of(outlineOf(stroke, penFor(style, brush)));
+                p.setOpacity(opacity);
+                p.fillPath(outline, brush);
                 p.setOpacity(1);
             }
         }
@@ -809,6 +903,13 @@ struct Renderer::Impl {
 
     void drawText(Surface &s, const PreparedText &text, const QTransform &world, const Cx &cx, bool mask)
     {
+        if (farBeyond(world.mapRect(text.bounds))) {
+            const Visible visible(world, s.clip);
+            s.painter->setWorldTransform(s.toSurface(world));
+            for (const TextRun &run : text.runs)
+                s.painter->fillPath(visible.of(run.path), mask ? QColor(Qt::black) : cx.apply(run.color));
+            return;
+        }
         QPainter &p = *s.painter;
         p.setWorldTransform(s.toSurface(world));
         if (text.box && !mask) {
@@ -934,7 +1035,7 @@ struct Renderer::Impl {
     {
         if (from == to)
             return;
-        const QRect rect = deviceBounds(maskObject, parent, 0).toAlignedRect() & s.clip;
+        const QRect rect = deviceRect(deviceBounds(maskObject, parent, 0), 0, s.clip);
         if (rect.isEmpty())
             return;
         Layer content;
@@ -1007,7 +1108,7 @@ struct Renderer::Impl {
         const QRectF bounds = deviceBounds(o, parent, 0);
         if (bounds.isEmpty())
             return;
-        const QRect rect = bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin) & s.clip;
+        const QRect rect = deviceRect(bounds, margin, s.clip);
         if (rect.isEmpty())
             return;
         if ((o.blendMode == BlendMode::Alpha || o.blendMode == BlendMode::Erase) && !s.group)

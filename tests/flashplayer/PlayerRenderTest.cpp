@@ -109,6 +109,30 @@ TEST(PlayerRender, FillsSharingAnEdgeLeaveNoSeam)
     }
 }
 
+TEST(PlayerRender, ShapesMagnifiedFarPastTheStageShowTheirVisiblePart)
+{
+    // A square of 400 twips magnified 256 million times, its left edge
+    // at 1000 twips: the stage's right half is inside it.
+    SwfWriter w = stageOf(100, 100);
+    SwfShape shape;
+    shape.styles.fills = {SwfFillStyle::solid(255, 0, 0)};
+    shape.setStyles(0u, 1u).moveTo(0, -200).polygon({{400, 0}, {0, 400}, {-400, 0}, {0, -400}});
+    w.defineShape(3, 1, {0, 400, -200, 200}, shape);
+    SwfWriter inner;
+    inner.placeObject2(SwfPlace{.depth = 1, .characterId = 1, .matrix = SwfMatrix{.scale = std::pair{16000.0, 16000.0}}})
+        .showFrame()
+        .end();
+    w.defineSprite(2, inner);
+    w.placeObject2(SwfPlace{.depth = 1, .characterId = 2,
+                            .matrix = SwfMatrix{.scale = std::pair{16000.0, 16000.0}, .translateX = 1000}})
+        .showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+    EXPECT_TRUE(colourNear(img, 25, 50, kWhite, 0));
+    EXPECT_TRUE(colourNear(img, 75, 50, Qt::red, 0));
+    EXPECT_TRUE(colourNear(img, 98, 2, Qt::red, 0));
+    EXPECT_TRUE(colourNear(img, 48, 97, kWhite, 0));
+}
+
 TEST(PlayerRender, DrawsIntoATargetRectangleOnly)
 {
     SwfWriter w = stageOf(100, 100);
