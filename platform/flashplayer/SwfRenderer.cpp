@@ -754,9 +754,11 @@ struct Renderer::Impl {
             return;
         if (fill.style->isBitmap())
             p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(fill.style->bitmapSmoothed));
-        p.setOpacity(opacity);
+        if (opacity != 1)
+            p.setOpacity(opacity);
         p.fillPath(fill.path, brush);
-        p.setOpacity(1);
+        if (opacity != 1)
+            p.setOpacity(1);
     }
 
     // Fills of one shape that share edges, each drawn anti-aliased on its
@@ -850,7 +852,8 @@ struct Renderer::Impl {
                 if (brush.style() == Qt::NoBrush)
                     continue;
                 QPen pen = penFor(style, brush);
-                p.setOpacity(opacity);
+                if (opacity != 1)
+                    p.setOpacity(opacity);
                 if (style.noHScale || style.noVScale) {
                     // Keeps its stage width whatever the object's scale.
                     pen.setCosmetic(true);
@@ -864,7 +867,8 @@ struct Renderer::Impl {
                 } else {
                     p.fillPath(outlineOf(stroke, pen), brush);
                 }
-                p.setOpacity(1);
+                if (opacity != 1)
+                    p.setOpacity(1);
             }
         }
     }
@@ -894,9 +898,11 @@ struct Renderer::Impl {
                 if (brush.style() == Qt::NoBrush)
                     continue;
                 const QPainterPath outline = visible.of(outlineOf(stroke, penFor(style, brush)));
-                p.setOpacity(opacity);
+                if (opacity != 1)
+                    p.setOpacity(opacity);
                 p.fillPath(outline, brush);
-                p.setOpacity(1);
+                if (opacity != 1)
+                    p.setOpacity(1);
             }
         }
     }
