@@ -47,9 +47,11 @@ struct Cx {
     Cx then(const Cx &outer) const
     {
         Cx c;
+        // Kept finite: deep nesting could multiply past float's range.
+        const auto bound = [](float v, float limit) { return v > -limit ? (v < limit ? v : limit) : -limit; };
         for (int i = 0; i < 4; ++i) {
-            c.m[i] = m[i] * outer.m[i];
-            c.a[i] = a[i] * outer.m[i] + outer.a[i];
+            c.m[i] = bound(m[i] * outer.m[i], 1e6f);
+            c.a[i] = bound(a[i] * outer.m[i] + outer.a[i], 1e9f);
         }
         return c;
     }
@@ -68,10 +70,11 @@ struct Cx {
     }
     bool operator<(const Cx &o) const
     {
-        return std::lexicographical_compare(std::begin(m), std::end(a), std::begin(o.m), std::end(o.a));
+        if (!std::equal(std::begin(m), std::end(m), std::begin(o.m)))
+            return std::lexicographical_compare(std::begin(m), std::end(m), std::begin(o.m), std::end(o.m));
+        return std::lexicographical_compare(std::begin(a), std::end(a), std::begin(o.a), std::end(o.a));
     }
 };
-static_assert(sizeof(Cx) == 8 * sizeof(float));
 
 QImage transformImage(const QImage &src, const Cx &cx)
 {
