@@ -6,6 +6,7 @@
 #include "platform/JpegImage.h"
 #include "platform/Shell.h"
 #include "sheet/FontFile.h"
+#include "sheet/PictureRecoders.h"
 #include "sheet/SheetProgress.h"
 
 #include <QAbstractButton>
@@ -314,11 +315,6 @@ int TPDFCreator::Quality() const
 QByteArray TPDFCreator::ReencodePicture(const QString &path, QSize size, int quality)
 {
     platform::JpegRecoder recoder(size, quality);
-    return Reencode(recoder, path);
-}
-
-QByteArray TPDFCreator::Reencode(platform::JpegRecoder &recoder, const QString &path)
-{
     QString error;
     const QByteArray jpeg = recoder.recodeFile(path, &error);
     if (jpeg.isEmpty())
@@ -408,7 +404,7 @@ bool TPDFCreator::CreatePDF()
         pdf = std::make_unique<TWPPDFPrinter>();
         const int resolution = Resolution();
         if (IsSWFMode)
-            m_capture = std::make_unique<platform::JpegRecoder>(
+            m_capture = std::make_unique<TPictureRecoders>(
                 QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution)), Quality());
         else if (FlashServer)
             FlashServer->SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, Quality(), 100)));
@@ -513,6 +509,16 @@ void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
     const int64_t n = int64_t(cols) * rows;
     const int64_t first = n * (page - 1);
     const int64_t end = std::min<int64_t>(n * page, m_selection->FrameCount());
+    QVector<QByteArray> recoded;
+    if (!preview && IsSWFMode) {
+        if (!m_capture)
+            m_capture = std::make_unique<TPictureRecoders>(
+                QSize(ScaledPixels(MovieWidth, Resolution()), ScaledPixels(MovieHeight, Resolution())), Quality());
+        QStringList paths;
+        for (int64_t k = first; k < end; ++k)
+            paths << m_selection->Frames.at(int(k)).FileName;
+        recoded = m_capture->Recode(paths);
+    }
     for (int64_t k = first; k < end; ++k) {
         const TFrame &frame = m_selection->Frames.at(int(k));
         const int col = int(k % cols);
@@ -529,12 +535,8 @@ void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
             QByteArray jpeg;
             QSize pixels;
             if (IsSWFMode) {
-                if (!m_capture)
-                    m_capture = std::make_unique<platform::JpegRecoder>(
-                        QSize(ScaledPixels(MovieWidth, Resolution()), ScaledPixels(MovieHeight, Resolution())),
-                        Quality());
-                jpeg = Reencode(*m_capture, frame.FileName);
-                pixels = m_capture->size();
+                jpeg = recoded.at(int(k - first));
+                pixels = m_capture->Size();
             } else {
                 if (FlashServer)
                     FlashServer->ExportFrame(frame.SceneIndex, frame.FrameIndex);

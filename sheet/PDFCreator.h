@@ -10,9 +10,7 @@
 class QImage;
 class QWidget;
 class TWPCustomPDFExport;
-namespace platform {
-class JpegRecoder;
-}
+class TPictureRecoders;
 
 // A cell's box in points, origin top left, y downwards.
 struct TBox {
@@ -90,7 +88,5 @@ private:
     TBoxGrid m_labelBoxes;
     TLayoutControls m_controls;
     // SWF mode, during a run: the pictures at their size and quality in the PDF.
-    std::unique_ptr<platform::JpegRecoder> m_capture;
-
-    static QByteArray Reencode(platform::JpegRecoder &recoder, const QString &path);
+    std::unique_ptr<TPictureRecoders> m_capture;
 };
