@@ -25,12 +25,15 @@ QVector<QByteArray> TPictureRecoders::Recode(const QStringList &paths)
     QVector<int> lanes(workers);
     std::iota(lanes.begin(), lanes.end(), 0);
     // Worker w takes pictures w, w + workers, ...: each recoder is used by
-    // one thread at a time.
+    // one thread at a time, each slot written by one thread (through plain
+    // pointers, so no container is detached from two threads).
+    QByteArray *const out = pictures.data();
+    QString *const why = errors.data();
     const auto work = [&](int w) {
         for (qsizetype i = w; i < n; i += workers) {
-            pictures[i] = m_workers[size_t(w)]->recodeFile(paths.at(i), &errors[i]);
-            if (pictures[i].isEmpty() && errors[i].isEmpty())
-                errors[i] = QStringLiteral("\"%1\" could not be re-encoded.").arg(paths.at(i));
+            out[i] = m_workers[size_t(w)]->recodeFile(paths.at(i), &why[i]);
+            if (out[i].isEmpty() && why[i].isEmpty())
+                why[i] = QStringLiteral("\"%1\" could not be re-encoded.").arg(paths.at(i));
         }
     };
     if (workers <= 1)
