@@ -23,6 +23,10 @@ enum class StageQuality { Low, Medium, High, Best };
 // "low", "medium", "high", "best" (any case); nothing for other words.
 std::optional<StageQuality> parseStageQuality(const QString &word);
 
+// One player per thread: drawing fills caches (decoded bitmaps, shape
+// outlines, laid-out text) kept for the player's life. Text fields without
+// an embedded font use the system's fonts, which need a QGuiApplication;
+// without one they are left out.
 class Player {
 public:
     explicit Player(std::shared_ptr<const Movie> movie);
@@ -50,7 +54,9 @@ public:
     // Draws the current frame with the stage scaled to fill target exactly
     // (no aspect kept), background first.
     void render(QPainter &painter, const QRectF &target, StageQuality quality = StageQuality::High) const;
-    // The current frame as an ARGB32 premultiplied image of the given size.
+    // The current frame as an ARGB32 premultiplied image of the given size
+    // (a null image when it cannot be allocated). Blend modes QPainter lacks
+    // (subtract) are exact here; render() on other devices approximates them.
     QImage renderImage(QSize size, StageQuality quality = StageQuality::High) const;
 
 private:
