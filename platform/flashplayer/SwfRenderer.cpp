@@ -275,7 +275,8 @@ struct Renderer::Impl {
     qint64 bitmapBytes = 0;
     uint64_t useClock = 0;
     std::map<std::pair<uint16_t, Cx>, QImage> tintedBitmaps;
-    qint64 tintedBytes = 0;
+    std::map<std::pair<uint16_t, Cx>, QImage> edgedBitmaps; // bordered for clamped fills
+    qint64 tintedBytes = 0; // both of the above
     qint64 morphElements = 0;
     std::map<uint16_t, std::shared_ptr<PreparedShape>> shapes;
     std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
@@ -328,6 +329,7 @@ struct Renderer::Impl {
             return src;
         if (tintedBytes + src.sizeInBytes() > kTintedBudget) {
             tintedBitmaps.clear();
+            edgedBitmaps.clear();
             tintedBytes = 0;
         }
         tintedBytes += src.sizeInBytes();
@@ -687,21 +689,56 @@ struct Renderer::Impl {
     // Bitmap brushes come back with the opacity to paint them at.
     QBrush bitmapBrush(const FillStyle &fill, const Cx &cx, double &opacity)
     {
-        const QTransform m = fill.bitmapMatrix.toTransform();
+        QTransform m = fill.bitmapMatrix.toTransform();
         if (!m.isInvertible() || !finite(m))
             return Qt::NoBrush;
-        QImage image;
-        if (cx.alphaOnly()) {
-            image = bitmap(fill.bitmapId);
+        const bool alphaOnly = cx.alphaOnly();
+        if (alphaOnly)
             opacity = cx.m[3];
+        QImage image;
+        if (fill.bitmapRepeats()) {
+            image = alphaOnly ? bitmap(fill.bitmapId) : tintedBitmap(fill.bitmapId, cx);
         } else {
-            image = tintedBitmap(fill.bitmapId, cx);
+            // Texture brushes always tile, so smoothing would blend each edge
+            // with the opposite one; a border repeating the edge pixels
+            // gives the clamped edges of a bitmap that does not repeat.
+            image = edgedBitmap(fill.bitmapId, alphaOnly ? Cx() : cx);
+            m = QTransform::fromTranslate(-1, -1) * m;
         }
         if (image.isNull())
             return Qt::NoBrush;
         QBrush brush(image);
         brush.setTransform(m);
         return brush;
+    }
+
+    QImage edgedBitmap(uint16_t id, const Cx &cx)
+    {
+        const auto key = std::make_pair(id, cx);
+        auto it = edgedBitmaps.find(key);
+        if (it != edgedBitmaps.end())
+            return it->second;
+        const QImage src = cx.isIdentity() ? bitmap(id) : tintedBitmap(id, cx);
+        if (src.isNull())
+            return src;
+        QImage out(src.width() + 2, src.height() + 2, QImage::Format_ARGB32_Premultiplied);
+        if (out.isNull())
+            return out;
+        const QImage in = src.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < out.height(); ++y) {
+            const auto *from = reinterpret_cast<const QRgb *>(in.constScanLine(std::clamp(y - 1, 0, in.height() - 1)));
+            auto *to = reinterpret_cast<QRgb *>(out.scanLine(y));
+            to[0] = from[0];
+            std::memcpy(to + 1, from, size_t(in.width()) * 4);
+            to[out.width() - 1] = from[in.width() - 1];
+        }
+        if (tintedBytes + out.sizeInBytes() > kTintedBudget) {
+            tintedBitmaps.clear();
+            edgedBitmaps.clear();
+            tintedBytes = 0;
+        }
+        tintedBytes += out.sizeInBytes();
+        return edgedBitmaps[key] = out;
     }
 
     bool smoothBitmaps(bool fillSmoothed) const

@@ -267,6 +267,14 @@ TEST(PlayerRender, BitmapSmoothingFollowsFillAndQuality)
     EXPECT_TRUE(blended(drawBitmapFill(0x43, 800, swf::StageQuality::Best))) << "best smooths every bitmap";
     EXPECT_FALSE(blended(drawBitmapFill(0x41, 800, swf::StageQuality::Medium)));
     EXPECT_FALSE(blended(drawBitmapFill(0x41, 800, swf::StageQuality::Low)));
+    // A bitmap that does not repeat keeps its edge colours: smoothing must
+    // not blend the left column with the right one, nor the top with the
+    // bottom. (A fortieth of the neighbour inside the bitmap blends in.)
+    const QImage clamped = drawBitmapFill(0x41, 800, swf::StageQuality::High);
+    EXPECT_TRUE(colourNear(clamped, 0, 10, Qt::red, 8));
+    EXPECT_TRUE(colourNear(clamped, 39, 10, Qt::green, 8));
+    EXPECT_TRUE(colourNear(clamped, 10, 0, Qt::red, 8));
+    EXPECT_TRUE(colourNear(clamped, 30, 39, Qt::yellow, 8));
 }
 
 QImage drawLine(uint16_t width, QSize size, uint8_t version = 3)
