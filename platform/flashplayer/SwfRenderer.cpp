@@ -270,7 +270,9 @@ struct Renderer::Impl {
     };
     static constexpr qint64 kBitmapBudget = qint64(1) << 30;
     static constexpr qint64 kTintedBudget = qint64(128) << 20;
-    static constexpr qint64 kMorphElementBudget = 4'000'000;
+    // Path elements of kept morph positions; their line outlines, made when
+    // drawn, take several times more.
+    static constexpr qint64 kMorphElementBudget = 1'000'000;
     std::map<uint16_t, CachedBitmap> bitmaps;
     qint64 bitmapBytes = 0;
     uint64_t useClock = 0;
