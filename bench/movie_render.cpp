@@ -11,6 +11,7 @@
 
 #include "platform/flashplayer/SwfPlayer.h"
 #include "platform/flashplayer/SwfReader.h"
+#include "platform/JpegImage.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -25,7 +26,6 @@
 #include <memory>
 #include <vector>
 
-#include <jpeglib.h>
 
 namespace {
 
@@ -39,39 +39,11 @@ double peakRssMiB()
     return usage.ru_maxrss / 1024.0; // reported in KiB on Linux
 }
 
-// Baseline JPEG through the IJG interface, as the frame pictures are
-// written; the scanlines are converted to packed RGB on the way.
-size_t encodeJpeg(const QImage &image, std::vector<uint8_t> &row)
+// The frame picture as the capture writes it: quality 100 through the
+// project's libjpeg codec.
+size_t encodeJpeg(const QImage &image)
 {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors); // exits on error: a benchmark may
-    jpeg_create_compress(&info);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = JDIMENSION(image.width());
-    info.image_height = JDIMENSION(image.height());
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    row.resize(size_t(image.width()) * 3);
-    while (info.next_scanline < info.image_height) {
-        const auto *pixels = reinterpret_cast<const QRgb *>(image.constScanLine(int(info.next_scanline)));
-        for (int x = 0; x < image.width(); ++x) {
-            row[size_t(x) * 3] = uint8_t(qRed(pixels[x]));
-            row[size_t(x) * 3 + 1] = uint8_t(qGreen(pixels[x]));
-            row[size_t(x) * 3 + 2] = uint8_t(qBlue(pixels[x]));
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::free(buffer);
-    return size;
+    return size_t(platform::encodeJpeg(image, 100).size());
 }
 
 // Steps on through `frames` more frames, drawing each.
@@ -138,7 +110,6 @@ int main(int argc, char **argv)
 
     // Rendering and encoding of every frame, timed apart.
     swf::Player player(movie);
-    std::vector<uint8_t> row;
     double renderSeconds = 0;
     double encodeSeconds = 0;
     size_t jpegBytes = 0;
@@ -154,7 +125,7 @@ int main(int argc, char **argv)
             return 1;
         }
         clock.start();
-        jpegBytes += encodeJpeg(picture, row);
+        jpegBytes += encodeJpeg(picture);
         encodeSeconds += clock.nsecsElapsed() / 1e9;
     }
     const double renderFps = count / renderSeconds;
