@@ -106,7 +106,7 @@ QRect deviceRect(const QRectF &r, double margin, const QRect &clip)
 }
 
 // Paths magnified far past the device make QPainter work in proportion to
-// their size there; beyond this many pixels out only the part over the
+// their size there; beyond this many pixels out only what lies over the
 // device is drawn.
 constexpr double kMaxDeviceCoordinate = 1 << 22;
 constexpr int kMaxClippedElements = 20000;
@@ -117,8 +117,8 @@ bool farBeyond(const QRectF &device)
              && std::abs(device.top()) < kMaxDeviceCoordinate && std::abs(device.bottom()) < kMaxDeviceCoordinate);
 }
 
-// The part of a path (in the units world maps from) that lies over clip,
-// with a margin; empty when that cannot be worked out cheaply.
+// What of a path (in the units world maps from) lies over clip, with a
+// margin; empty when that cannot be worked out cheaply.
 struct Visible {
     QPainterPath area;
     bool ok = false;
