@@ -266,8 +266,10 @@ QImage TShockwaveFlash::PaintToImage(const QSize &size) const
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) // too large to allocate
         return {};
-    QPainter painter(&image);
-    PaintTo(painter, image.rect());
+    swf::drawInOnePiece([&] {
+        QPainter painter(&image);
+        PaintTo(painter, image.rect());
+    });
     return image;
 }
 

@@ -4,9 +4,13 @@
 #include "platform/flashplayer/SwfTimeline.h"
 
 #include <QPainter>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <map>
 
 namespace swf {
@@ -88,12 +92,49 @@ QImage Player::renderImage(QSize size, StageQuality quality) const
     if (size.isEmpty())
         return {};
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    if (image.isNull())
-        return image;
-    QPainter painter(&image);
-    d->renderer->render(painter, QRectF(QPointF(0, 0), QSizeF(size)), d->seeker.state(), quality, &image);
-    painter.end();
+    if (!image.isNull())
+        renderInto(image, quality);
     return image;
+}
+
+void Player::renderInto(QImage &image, StageQuality quality) const
+{
+    if (image.isNull())
+        return;
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = QImage(image.size(), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return;
+    image.bits(); // a copy of its own before painting, should it be shared
+    drawInOnePiece([&] {
+        QPainter painter(&image);
+        d->renderer->render(painter, QRectF(image.rect()), d->seeker.state(), quality, &image);
+    });
+}
+
+void drawInOnePiece(const std::function<void()> &draw)
+{
+    QThreadPool *pool = QThreadPool::globalInstance();
+    if (pool->contains(QThread::currentThread())) {
+        draw();
+        return;
+    }
+    QSemaphore done;
+    std::exception_ptr failure;
+    if (!pool->tryStart([&] {
+            try {
+                draw();
+            } catch (...) { // carried back: it must not end the pool's thread
+                failure = std::current_exception();
+            }
+            done.release();
+        })) {
+        draw();
+        return;
+    }
+    done.acquire();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 } // namespace swf

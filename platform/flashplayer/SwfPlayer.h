@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -58,10 +59,22 @@ public:
     // (a null image when it cannot be allocated). Blend modes QPainter lacks
     // (subtract) are exact here; render() on other devices approximates them.
     QImage renderImage(QSize size, StageQuality quality = StageQuality::High) const;
+    // The same into image, over its whole area, keeping its pixel buffer when
+    // it is ARGB32 premultiplied and not shared; frame after frame into one
+    // image spares the allocation (and its page faults) of a new picture.
+    void renderInto(QImage &image, StageQuality quality = StageQuality::High) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// Runs `draw` (painting into an image it owns) and returns when it is done.
+// Qt's raster engine splits each batch of spans of a large fill across the
+// global thread pool and waits for it, unless it already runs on one of the
+// pool's threads; a frame is hundreds of such batches, and the hand-offs
+// cost more than they save (a frame took twice as long). So the frame is
+// drawn whole on one pool thread, or here when none is free.
+void drawInOnePiece(const std::function<void()> &draw);
 
 } // namespace swf

@@ -18,6 +18,8 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
+#include <new>
 #include <unordered_map>
 
 namespace swf {
@@ -257,6 +259,95 @@ struct Surface {
     }
 };
 
+// Pixels for offscreen layers, kept from frame to frame: a fresh image per
+// layer meant megabytes of newly mapped pages a frame, and the page faults
+// cost more than the drawing.
+class LayerBuffers {
+public:
+    class Lease {
+    public:
+        Lease() = default;
+        Lease(LayerBuffers *owner, std::unique_ptr<uint32_t[]> data, size_t size)
+            : m_owner(owner), m_data(std::move(data)), m_size(size)
+        {
+        }
+        Lease(Lease &&other) noexcept = default;
+        Lease &operator=(Lease &&other) noexcept
+        {
+            giveBack();
+            m_owner = other.m_owner;
+            m_data = std::move(other.m_data);
+            m_size = other.m_size;
+            return *this;
+        }
+        ~Lease() { giveBack(); }
+        explicit operator bool() const { return bool(m_data); }
+        uint32_t *data() const { return m_data.get(); }
+
+    private:
+        void giveBack()
+        {
+            if (m_owner && m_data)
+                m_owner->keep(std::move(m_data), m_size);
+        }
+        LayerBuffers *m_owner = nullptr;
+        std::unique_ptr<uint32_t[]> m_data;
+        size_t m_size = 0;
+    };
+
+    // The smallest kept buffer of at least `pixels`, or a new one; empty
+    // when memory runs out.
+    Lease take(size_t pixels)
+    {
+        auto best = m_free.end();
+        for (auto it = m_free.begin(); it != m_free.end(); ++it) {
+            if (it->size >= pixels && (best == m_free.end() || it->size < best->size))
+                best = it;
+        }
+        if (best != m_free.end()) {
+            Lease lease(this, std::move(best->data), best->size);
+            m_keptPixels -= best->size;
+            m_free.erase(best);
+            return lease;
+        }
+        std::unique_ptr<uint32_t[]> data(new (std::nothrow) uint32_t[std::max<size_t>(pixels, 1)]);
+        if (!data)
+            return {};
+        return Lease(this, std::move(data), pixels);
+    }
+
+    // At most this many pixels stay kept; the largest buffers go first.
+    void setLimit(size_t pixels)
+    {
+        m_limit = pixels;
+        trim();
+    }
+
+private:
+    struct Buffer {
+        std::unique_ptr<uint32_t[]> data;
+        size_t size;
+    };
+    void keep(std::unique_ptr<uint32_t[]> data, size_t size)
+    {
+        m_free.push_back(Buffer{std::move(data), size});
+        m_keptPixels += size;
+        trim();
+    }
+    void trim()
+    {
+        while (m_keptPixels > m_limit && !m_free.empty()) {
+            auto largest = std::max_element(m_free.begin(), m_free.end(),
+                                            [](const Buffer &a, const Buffer &b) { return a.size < b.size; });
+            m_keptPixels -= largest->size;
+            m_free.erase(largest);
+        }
+    }
+    std::vector<Buffer> m_free;
+    size_t m_keptPixels = 0;
+    size_t m_limit = 0;
+};
+
 } // namespace
 
 struct Renderer::Impl {
@@ -291,6 +382,7 @@ struct Renderer::Impl {
     QImage sum;
     QImage part;
     QRect scratchArea;
+    LayerBuffers layerBuffers;
 
     explicit Impl(std::shared_ptr<const Movie> m) : movie(std::move(m)) {}
 
@@ -1056,6 +1148,7 @@ struct Renderer::Impl {
 
     // A layer over part of the surface's device area, transparent.
     struct Layer {
+        LayerBuffers::Lease pixels; // outlives the painter and the image on it
         QImage image;
         QPainter painter;
         Surface surface;
@@ -1067,9 +1160,11 @@ struct Renderer::Impl {
         if (pixels > layerPixelsLeft)
             return false; // a frame of thousands of layers: the rest go plain
         layerPixelsLeft -= pixels;
-        layer.image = QImage(rect.size(), QImage::Format_ARGB32_Premultiplied);
-        if (layer.image.isNull())
+        layer.pixels = layerBuffers.take(size_t(pixels));
+        if (!layer.pixels)
             return false;
+        layer.image = QImage(reinterpret_cast<uchar *>(layer.pixels.data()), rect.width(), rect.height(),
+                             qsizetype(rect.width()) * 4, QImage::Format_ARGB32_Premultiplied);
         layer.image.fill(Qt::transparent);
         layer.painter.begin(&layer.image);
         setHints(layer.painter);
@@ -1323,6 +1418,7 @@ void Renderer::render(QPainter &painter, const QRectF &target, const TimelineSta
         deviceImage = nullptr;
     d->stageClip = clip;
     d->layerPixelsLeft = std::max<qint64>(qint64(clip.width()) * clip.height(), 1 << 16) * kLayerAreas;
+    d->layerBuffers.setLimit(size_t(std::max<qint64>(qint64(clip.width()) * clip.height(), 1 << 16)) * kKeptLayerAreas);
     Surface surface{&painter, deviceImage, QPoint(), clip, false, 0};
     d->drawList(surface, state.objects, base, Cx(), false);
     painter.restore();

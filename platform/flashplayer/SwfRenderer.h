@@ -38,6 +38,8 @@ public:
     // Offscreen layers of one frame take at most this many times the
     // target's pixels; objects beyond are drawn without their effects.
     static constexpr int kLayerAreas = 64;
+    // Layer pixels kept between frames, in target areas.
+    static constexpr int kKeptLayerAreas = 4;
 
 private:
     struct Impl;

@@ -2,11 +2,13 @@
 // and reads without a single warning.
 #include "DemoMovie.h"
 
+#include "platform/flashplayer/SwfPlayer.h"
 #include "platform/flashplayer/SwfReader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 namespace {
@@ -124,6 +126,37 @@ TEST(DemoMovie, ShowsGradientsBitmapTextSpriteMorphAndMask)
     EXPECT_TRUE(alphas.count(0));
     EXPECT_TRUE(alphas.count(256));
     EXPECT_GT(alphas.size(), 10u);
+}
+
+// One picture drawn over frame after frame, as the capture does, must hold
+// what each frame drawn alone holds: nothing left from the frame before in
+// the picture or in the layers (mask, fades) the renderer keeps for reuse.
+TEST(DemoMovie, FramesDrawnInTurnOverOnePictureMatchFramesDrawnAlone)
+{
+    const auto shared = std::make_shared<const swf::Movie>(movie());
+    const QSize size(275, 200);
+    swf::Player inTurn(shared);
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    const uchar *const pixels = picture.constBits();
+    for (int frame = 0; frame < inTurn.frameCount(); ++frame) {
+        inTurn.gotoFrame(frame);
+        inTurn.renderInto(picture);
+        swf::Player alone(shared);
+        alone.gotoFrame(frame);
+        ASSERT_EQ(picture, alone.renderImage(size)) << "frame " << frame + 1;
+    }
+    EXPECT_EQ(picture.constBits(), pixels) << "the picture's buffer was replaced";
+
+    // A copy held elsewhere keeps its frame; a picture of another format
+    // comes back in the player's own.
+    const QImage before = picture;
+    inTurn.gotoFrame(0);
+    inTurn.renderInto(picture);
+    EXPECT_NE(before, picture);
+    QImage rgb(size, QImage::Format_RGB32);
+    inTurn.renderInto(rgb);
+    EXPECT_EQ(rgb.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(rgb, picture);
 }
 
 } // namespace
