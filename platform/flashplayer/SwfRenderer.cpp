@@ -2,6 +2,7 @@
 
 #include "platform/flashplayer/SwfBitmaps.h"
 #include "platform/flashplayer/SwfFilters.h"
+#include "platform/flashplayer/SwfHtmlText.h"
 #include "platform/flashplayer/SwfShapes.h"
 
 #include <QFont>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -215,6 +217,8 @@ struct PreparedText {
     QRectF bounds;
     // Edit fields with a border: a white box with a black frame.
     std::optional<QRectF> box;
+    // Text fields show nothing beyond their edges.
+    std::optional<QRectF> clip;
 };
 
 // Bitmap fills that do not repeat paint only over the bitmap itself; the
@@ -225,24 +229,6 @@ constexpr int kMaxClipElements = 4000;
 constexpr qint64 kMaxTextElements = 4'000'000;
 // Filters on one object beyond these are skipped.
 constexpr size_t kMaxFilters = 16;
-
-QString stripHtml(QString text)
-{
-    static const QRegularExpression breaks(QStringLiteral("<\\s*(br|/p|/li)\\b[^>]*>"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    text.replace(breaks, QStringLiteral("\n"));
-    text.remove(tags);
-    text.replace(QLatin1String("&lt;"), QLatin1String("<"))
-        .replace(QLatin1String("&gt;"), QLatin1String(">"))
-        .replace(QLatin1String("&quot;"), QLatin1String("\""))
-        .replace(QLatin1String("&apos;"), QLatin1String("'"))
-        .replace(QLatin1String("&nbsp;"), QLatin1String(" "))
-        .replace(QLatin1String("&amp;"), QLatin1String("&"));
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text;
-}
 
 // Where drawing goes: the caller's device, or an offscreen layer.
 struct Surface {
@@ -572,51 +558,52 @@ struct Renderer::Impl {
         return slot;
     }
 
-    std::shared_ptr<PreparedText> editText(const EditText &e)
-    {
-        auto &slot = texts[e.id];
-        if (slot)
-            return slot;
-        slot = std::make_shared<PreparedText>();
-        const QRectF box = e.bounds.toRectF();
-        slot->bounds = box;
-        if (e.border)
-            slot->box = box;
-        QString content = e.initialText.value_or(QString());
-        if (e.html)
-            content = stripHtml(content);
-        content.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        if (!e.multiline)
-            content.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        if (e.password)
-            content.fill(QLatin1Char('*'));
-        if (content.size() > 20000)
-            content.truncate(20000);
-        if (content.trimmed().isEmpty())
-            return slot;
-        const double height = e.fontHeight.value_or(240);
-        const Color color = e.textColor.value_or(Color{0, 0, 0, 255});
-        const EditTextLayout layout = e.layout.value_or(EditTextLayout{});
-        const Font *font = e.fontId ? movie->character<Font>(*e.fontId) : nullptr;
-        const double gutter = 40;
-        const double left = box.left() + gutter + layout.leftMargin;
-        const double right = box.right() - gutter - layout.rightMargin;
-
-        // How a line of text is measured and outlined.
+    // How text of one format is measured and outlined, in twips.
+    struct TextFace {
         std::function<double(const QString &)> measure;
         std::function<void(QPainterPath &, const QString &, double, double)> outline;
-        double ascent = height * 0.8;
-        double lineHeight = height;
+        double ascent = 0;
+        double descent = 0;
+    };
+
+    // An embedded font by name, the one of the asked style first.
+    const Font *embeddedFont(const QString &face, bool bold, bool italic) const
+    {
+        const Font *any = nullptr;
+        for (const auto &[id, character] : movie->characters) {
+            const Font *font = std::get_if<Font>(&character);
+            if (!font || font->glyphs.empty() || font->name.compare(face, Qt::CaseInsensitive) != 0)
+                continue;
+            if (font->bold == bold && font->italic == italic)
+                return font;
+            if (!any)
+                any = font;
+        }
+        return any;
+    }
+
+    // Nothing when the text cannot be drawn (a system font without the
+    // application's font database).
+    std::optional<TextFace> textFace(const EditText &e, const TextFormat &format)
+    {
+        const Font *fieldFont = e.fontId ? movie->character<Font>(*e.fontId) : nullptr;
+        const double height = format.height;
+        TextFace face;
+        const Font *font = fieldFont;
+        if (!format.face.isEmpty() && fieldFont && !fieldFont->glyphs.empty())
+            font = embeddedFont(format.face, format.bold, format.italic);
         if (font && !font->glyphs.empty()) {
             const double em = font->emSquare > 0 ? font->emSquare : 1024;
             const double scale = height / em;
-            std::unordered_map<uint32_t, uint32_t> byCode;
-            for (uint32_t i = 0; i < font->glyphs.size(); ++i)
-                byCode.emplace(font->glyphs[i].code, i);
+            face.ascent = height * 0.8;
+            face.descent = height * 0.2;
             if (font->hasLayout && font->ascent + font->descent > 0) {
-                ascent = font->ascent * scale;
-                lineHeight = (font->ascent + font->descent) * scale;
+                face.ascent = font->ascent * scale;
+                face.descent = font->descent * scale;
             }
+            auto byCode = std::make_shared<std::unordered_map<uint32_t, uint32_t>>();
+            for (uint32_t i = 0; i < font->glyphs.size(); ++i)
+                byCode->emplace(font->glyphs[i].code, i);
             const uint16_t fid = font->id;
             auto advanceOf = [this, font, fid, scale](uint32_t index) {
                 const Glyph &g = font->glyphs[index];
@@ -625,19 +612,19 @@ struct Renderer::Impl {
                 const QPainterPath *p = glyph(fid, index);
                 return p ? (p->boundingRect().right() + 64) * scale : 512 * scale;
             };
-            measure = [byCode, advanceOf, height](const QString &line) {
+            face.measure = [byCode, advanceOf, height](const QString &text) {
                 double w = 0;
-                for (const QChar ch : line) {
-                    const auto found = byCode.find(ch.unicode());
-                    w += found != byCode.end() ? advanceOf(found->second) : height / 2;
+                for (const QChar ch : text) {
+                    const auto found = byCode->find(ch.unicode());
+                    w += found != byCode->end() ? advanceOf(found->second) : height / 2;
                 }
                 return w;
             };
-            outline = [this, byCode, advanceOf, height, scale, fid](QPainterPath &path, const QString &line, double x,
-                                                                     double baseline) {
-                for (const QChar ch : line) {
-                    const auto found = byCode.find(ch.unicode());
-                    if (found == byCode.end()) {
+            face.outline = [this, byCode, advanceOf, height, scale, fid](QPainterPath &path, const QString &text,
+                                                                          double x, double baseline) {
+                for (const QChar ch : text) {
+                    const auto found = byCode->find(ch.unicode());
+                    if (found == byCode->end()) {
                         x += height / 2;
                         continue;
                     }
@@ -646,76 +633,216 @@ struct Renderer::Impl {
                     x += advanceOf(found->second);
                 }
             };
-        } else {
-            // A device font; fonts need the application's font database.
-            if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-                return slot;
-            QString family = font ? font->name : QString();
-            // The player's generic device font names.
-            if (family.isEmpty() || family == QLatin1String("_sans"))
-                family = QStringLiteral("Sans Serif");
-            else if (family == QLatin1String("_serif"))
-                family = QStringLiteral("Serif");
-            else if (family == QLatin1String("_typewriter"))
-                family = QStringLiteral("Monospace");
-            QFont qfont(family);
-            qfont.setPixelSize(std::max(1, int(std::lround(height))));
-            if (font) {
-                qfont.setBold(font->bold);
-                qfont.setItalic(font->italic);
+            return face;
+        }
+        // A device font; fonts need the application's font database.
+        if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+            return std::nullopt;
+        QString family = !format.face.isEmpty() ? format.face : fieldFont ? fieldFont->name : QString();
+        // The player's generic device font names.
+        if (family.isEmpty() || family == QLatin1String("_sans"))
+            family = QStringLiteral("Sans Serif");
+        else if (family == QLatin1String("_serif"))
+            family = QStringLiteral("Serif");
+        else if (family == QLatin1String("_typewriter"))
+            family = QStringLiteral("Monospace");
+        QFont qfont(family);
+        qfont.setPixelSize(std::max(1, int(std::lround(height))));
+        qfont.setBold(format.bold || (fieldFont && fieldFont->bold));
+        qfont.setItalic(format.italic || (fieldFont && fieldFont->italic));
+        const QFontMetricsF metrics(qfont);
+        face.ascent = metrics.ascent();
+        face.descent = metrics.descent();
+        face.measure = [metrics](const QString &text) { return metrics.horizontalAdvance(text); };
+        face.outline = [qfont](QPainterPath &path, const QString &text, double x, double baseline) {
+            path.addText(x, baseline, qfont, text);
+        };
+        return face;
+    }
+
+    std::shared_ptr<PreparedText> editText(const EditText &e)
+    {
+        auto &slot = texts[e.id];
+        if (slot)
+            return slot;
+        slot = std::make_shared<PreparedText>();
+        QRectF box = e.bounds.toRectF();
+        slot->bounds = box;
+
+        const EditTextLayout layout = e.layout.value_or(EditTextLayout{});
+        TextFormat base;
+        base.height = e.fontHeight.value_or(240);
+        base.color = e.textColor.value_or(Color{0, 0, 0, 255});
+        const QString content = e.initialText.value_or(QString());
+        std::vector<TextParagraph> paragraphs =
+            e.html ? htmlParagraphs(content, base, layout.align) : plainParagraphs(content, base, layout.align);
+        if (!e.multiline) { // one line: the breaks are spaces
+            for (size_t i = 1; i < paragraphs.size(); ++i) {
+                paragraphs[0].spans.push_back(TextSpan{QStringLiteral(" "), base});
+                for (TextSpan &span : paragraphs[i].spans)
+                    paragraphs[0].spans.push_back(std::move(span));
             }
-            const QFontMetricsF metrics(qfont);
-            ascent = metrics.ascent();
-            lineHeight = metrics.ascent() + metrics.descent();
-            measure = [metrics](const QString &line) { return metrics.horizontalAdvance(line); };
-            outline = [qfont](QPainterPath &path, const QString &line, double x, double baseline) {
-                path.addText(x, baseline, qfont, line);
-            };
+            paragraphs.resize(1);
+        }
+        qsizetype characters = 0;
+        for (TextParagraph &paragraph : paragraphs) {
+            for (TextSpan &span : paragraph.spans) {
+                if (e.password)
+                    span.text.fill(QLatin1Char('*'));
+                span.text.truncate(std::max<qsizetype>(0, 20000 - characters));
+                characters += span.text.size();
+            }
         }
 
-        // Lines, wrapped at word boundaries when the field wraps.
-        QStringList lines;
-        for (const QString &paragraph : content.split(QLatin1Char('\n'))) {
-            if (!e.wordWrap || measure(paragraph) <= right - left) {
-                lines << paragraph;
-                continue;
-            }
-            QString current;
-            double width = 0;
-            const double space = measure(QStringLiteral(" "));
-            for (const QString &word : paragraph.split(QLatin1Char(' '))) {
-                const double w = measure(word);
-                if (!current.isEmpty() && width + space + w > right - left) {
-                    lines << current;
-                    current = word;
-                    width = w;
-                } else {
-                    current = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-                    width += current.size() == word.size() ? w : space + w;
+        // One face per format in use; pieces point at them as more are added.
+        std::deque<std::pair<TextFormat, std::optional<TextFace>>> faces;
+        const auto faceOf = [&](const TextFormat &format) -> const TextFace * {
+            for (const auto &[f, face] : faces)
+                if (f == format)
+                    return face ? &*face : nullptr;
+            faces.emplace_back(format, textFace(e, format));
+            return faces.back().second ? &*faces.back().second : nullptr;
+        };
+        const TextFace *baseFace = faceOf(base);
+        if (!baseFace)
+            return slot;
+
+        // Words and the spaces between them, each of one format.
+        struct Piece {
+            QString text;
+            const TextFormat *format;
+            const TextFace *face;
+            double width;
+            bool space;
+        };
+        struct Line {
+            std::vector<Piece> pieces;
+            TextAlign align;
+            bool first; // of its paragraph: indented
+        };
+        const double gutter = 40;
+        const double left = box.left() + gutter + layout.leftMargin;
+        const double right = box.right() - gutter - layout.rightMargin;
+        std::vector<Line> lines;
+        for (const TextParagraph &paragraph : paragraphs) {
+            Line line{{}, paragraph.align, true};
+            std::vector<Piece> word;
+            double lineWidth = 0;
+            double wordWidth = 0;
+            const auto endWord = [&] {
+                const double room = right - left - (line.first ? layout.indent : 0);
+                if (e.wordWrap && !line.pieces.empty() && lineWidth + wordWidth > room) {
+                    while (!line.pieces.empty() && line.pieces.back().space)
+                        line.pieces.pop_back();
+                    lines.push_back(std::move(line));
+                    line = Line{{}, paragraph.align, false};
+                    lineWidth = 0;
+                }
+                for (Piece &p : word)
+                    line.pieces.push_back(std::move(p));
+                lineWidth += wordWidth;
+                word.clear();
+                wordWidth = 0;
+            };
+            for (const TextSpan &span : paragraph.spans) {
+                const TextFace *face = faceOf(span.format);
+                if (!face)
+                    continue;
+                qsizetype at = 0;
+                while (at < span.text.size()) {
+                    const bool space = span.text[at] == QLatin1Char(' ');
+                    qsizetype end = at;
+                    while (end < span.text.size() && (span.text[end] == QLatin1Char(' ')) == space)
+                        ++end;
+                    const QString text = span.text.mid(at, end - at);
+                    at = end;
+                    const double width = face->measure(text);
+                    if (space) {
+                        endWord();
+                        line.pieces.push_back(Piece{text, &span.format, face, width, true});
+                        lineWidth += width;
+                    } else {
+                        word.push_back(Piece{text, &span.format, face, width, false});
+                        wordWidth += width;
+                    }
                 }
             }
-            lines << current;
+            endWord();
+            while (!line.pieces.empty() && line.pieces.back().space)
+                line.pieces.pop_back();
+            lines.push_back(std::move(line));
         }
-        QPainterPath path;
-        path.setFillRule(Qt::WindingFill);
-        double baseline = box.top() + gutter + ascent;
-        bool first = true;
-        for (const QString &line : std::as_const(lines)) {
-            const double width = measure(line);
-            double x = left + (first ? layout.indent : 0);
-            if (layout.align == TextAlign::Right)
+
+        // Each line on a baseline its tallest text sets; paths by colour.
+        std::vector<std::pair<Color, QPainterPath>> paths;
+        const auto pathFor = [&](const Color &c) -> QPainterPath & {
+            for (auto &[colour, path] : paths)
+                if (colour == c)
+                    return path;
+            paths.emplace_back(c, QPainterPath());
+            paths.back().second.setFillRule(Qt::WindingFill);
+            return paths.back().second;
+        };
+        double top = box.top() + gutter;
+        double textLeft = right;
+        double textRight = left;
+        for (const Line &line : lines) {
+            double ascent = 0;
+            double descent = 0;
+            double width = 0;
+            for (const Piece &p : line.pieces) {
+                ascent = std::max(ascent, p.face->ascent);
+                descent = std::max(descent, p.face->descent);
+                width += p.width;
+            }
+            if (line.pieces.empty()) {
+                ascent = baseFace->ascent;
+                descent = baseFace->descent;
+            }
+            const double baseline = top + ascent;
+            double x = left + (line.first ? layout.indent : 0);
+            if (line.align == TextAlign::Right)
                 x = right - width;
-            else if (layout.align == TextAlign::Center)
+            else if (line.align == TextAlign::Center)
                 x = (left + right - width) / 2;
-            outline(path, line, x, baseline);
-            baseline += lineHeight + layout.leading;
-            first = false;
-            if (baseline - ascent > box.bottom() + lineHeight * 4)
+            if (!line.pieces.empty()) {
+                textLeft = std::min(textLeft, x);
+                textRight = std::max(textRight, x + width);
+            }
+            for (const Piece &p : line.pieces) {
+                QPainterPath &path = pathFor(p.format->color);
+                if (!p.space)
+                    p.face->outline(path, p.text, x, baseline);
+                if (p.format->underline)
+                    path.addRect(QRectF(x, baseline + p.format->height * 0.1, p.width,
+                                        std::max(20.0, p.format->height / 16)));
+                x += p.width;
+            }
+            top = baseline + descent + layout.leading;
+            if (!e.autoSize && top > box.bottom() + (ascent + descent) * 4)
                 break; // far below the field: nothing more shows
         }
-        if (!path.isEmpty()) {
-            slot->runs.push_back(TextRun{path, color});
-            slot->bounds |= path.boundingRect();
+
+        if (e.autoSize) {
+            // The field grows to hold its text: downwards, and sideways
+            // when lines do not wrap.
+            box.setBottom(std::max(box.bottom(), top + gutter));
+            if (!e.wordWrap && textLeft <= textRight) {
+                box.setLeft(std::min(box.left(), textLeft - gutter - layout.leftMargin));
+                box.setRight(std::max(box.right(), textRight + gutter + layout.rightMargin));
+            }
+        } else {
+            slot->clip = box; // text beyond the field's edges is hidden
+        }
+        if (e.border)
+            slot->box = box;
+        slot->bounds = box;
+        for (auto &[colour, path] : paths) {
+            if (path.isEmpty())
+                continue;
+            if (e.autoSize)
+                slot->bounds |= path.boundingRect();
+            slot->runs.push_back(TextRun{std::move(path), colour});
         }
         return slot;
     }
@@ -1060,8 +1187,14 @@ struct Renderer::Impl {
             p.drawRect(*text.box);
             p.setPen(Qt::NoPen);
         }
+        if (text.clip) {
+            p.save();
+            p.setClipRect(*text.clip, Qt::IntersectClip);
+        }
         for (const TextRun &run : text.runs)
             p.fillPath(run.path, mask ? QColor(Qt::black) : cx.apply(run.color));
+        if (text.clip)
+            p.restore();
     }
 
     void drawBitmap(Surface &s, uint16_t id, const QTransform &world, const Cx &cx, bool mask)

@@ -589,8 +589,50 @@ TEST(PlayerRender, EditTextWithADeviceFontAndHtml)
     EXPECT_GT(darkPixels(plain, QRect(10, 10, 80, 30)), 15) << "text inside the field";
     EXPECT_EQ(darkPixels(plain, QRect(0, 45, 100, 55)), 0) << "nothing below it";
     field.html = true;
-    field.initialText = QByteArray("<p align=\"left\"><font face=\"Sans\"><b>Hello</b></font></p>");
+    field.initialText = QByteArray("<p align=\"left\"><font color=\"#000000\">Hello</font></p>");
     EXPECT_EQ(drawEditText(field, false), plain) << "tags are not text";
+    field.initialText = QByteArray("<b>Hello</b>");
+    EXPECT_GT(darkPixels(drawEditText(field, false), QRect(10, 10, 80, 30)), darkPixels(plain, QRect(10, 10, 80, 30)))
+        << "bold is heavier";
+}
+
+// The box font's glyphs at 400 twips: 200 x 400 twips, 234.375 apart, the
+// first from 40 twips in (2 px at this scale); the baseline at 440 twips.
+TEST(PlayerRender, EditTextHtmlColoursAndSizesEachSpan)
+{
+    SwfEditText field{.id = 2, .bounds = {0, 2000, 0, 1800}, .multiline = true, .readOnly = true, .html = true,
+                      .useOutlines = true,
+                      .fontId = 1, .fontHeight = 400, .color = SwfRgba{0, 0, 255, 255},
+                      .initialText = QByteArray("<font color='#FF0000'>A</font>A<br><font size='40'>A</font>")};
+    const QImage img = drawEditText(field, true);
+    EXPECT_TRUE(colourNear(img, 7, 12, Qt::red, 0));
+    EXPECT_TRUE(colourNear(img, 18, 12, Qt::blue, 0)) << "the field's own colour after the FONT";
+    // The second line: an 800-twip box (40 px) from 440 to 1240 twips down,
+    // 400 wide (2..22 px).
+    EXPECT_TRUE(colourNear(img, 18, 30, Qt::blue, 0));
+    EXPECT_TRUE(colourNear(img, 18, 60, Qt::blue, 0));
+    EXPECT_TRUE(colourNear(img, 25, 45, kWhite, 0));
+    EXPECT_TRUE(colourNear(img, 18, 65, kWhite, 0));
+}
+
+TEST(PlayerRender, EditTextIsClippedToItsFieldUnlessItGrows)
+{
+    // A field 300 twips (15 px) high holding a 400-twip glyph.
+    SwfEditText field{.id = 2, .bounds = {0, 2000, 0, 300}, .readOnly = true, .border = true, .useOutlines = true,
+                      .fontId = 1, .fontHeight = 400, .color = SwfRgba{0, 0, 255, 255},
+                      .initialText = QByteArray("A")};
+    const QImage clipped = drawEditText(field, true);
+    EXPECT_TRUE(colourNear(clipped, 7, 10, Qt::blue, 0));
+    EXPECT_TRUE(colourNear(clipped, 7, 18, kWhite, 0)) << "the glyph below the field's edge";
+    EXPECT_GT(darkPixels(clipped, QRect(40, 14, 20, 2)), 10) << "the frame at the field's bottom";
+
+    // Auto-sized, the field grows to the glyph's bottom and the gutter
+    // below (480 twips, 24 px), and its frame with it.
+    field.autoSize = true;
+    const QImage grown = drawEditText(field, true);
+    EXPECT_TRUE(colourNear(grown, 7, 18, Qt::blue, 0));
+    EXPECT_EQ(darkPixels(grown, QRect(40, 14, 20, 2)), 0);
+    EXPECT_GT(darkPixels(grown, QRect(40, 23, 20, 2)), 10);
 }
 
 TEST(PlayerRender, LowQualityDrawsNoIntermediateEdgeColours)

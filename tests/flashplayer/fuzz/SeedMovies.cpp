@@ -86,7 +86,9 @@ void addText(SwfWriter &w)
     w.defineEditText(SwfEditText{.id = 23, .bounds = {0, 3000, 0, 600}, .wordWrap = true, .html = true,
                                  .useOutlines = true, .fontId = 20, .color = SwfRgba{10, 10, 10, 255},
                                  .maxLength = 50, .layout = SwfEditText::Layout{1, 20, 20, 0, 40},
-                                 .variableName = "v", .initialText = QByteArray("<b>ab</b>")});
+                                 .variableName = "v", .initialText = QByteArray("<p align=\"center\"><font face=\"Seed Sans\" size=\"+2\" "
+                                                              "color=\"#ff0000\">a<b>b</b></font><u>ab</u><br>"
+                                                              "&amp;&#98;</p><li>a</li>")});
 }
 
 void addBitmaps(SwfWriter &w)
