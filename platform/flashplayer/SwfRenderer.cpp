@@ -23,6 +23,7 @@
 #include <memory>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 namespace swf {
 namespace {
@@ -245,6 +246,86 @@ struct Surface {
     }
 };
 
+// The mapping of a sprite with a scaling grid: in the sprite's own space,
+// each axis is cut at the grid's edges; the outer parts are shrunk by the
+// sprite's scale, so that they keep their size once scaled, and the middle
+// takes up what is left.
+struct NineSlice {
+    struct Axis {
+        double low, high;         // the content's extent
+        double gridLow, gridHigh; // the grid's edges
+        double scale;
+        double map(double v) const
+        {
+            if (v <= gridLow)
+                return low + (v - low) / scale;
+            if (v >= gridHigh)
+                return high - (high - v) / scale;
+            const double from = low + (gridLow - low) / scale;
+            const double to = high - (high - gridHigh) / scale;
+            return from + (v - gridLow) * (to - from) / (gridHigh - gridLow);
+        }
+        // The outer parts fit in the scaled extent.
+        bool fits() const
+        {
+            return gridLow > low && gridHigh < high && gridHigh > gridLow
+                && (gridLow - low) / scale + (high - gridHigh) / scale <= high - low;
+        }
+    };
+    Axis x, y;
+    QTransform spriteWorld;
+
+    static std::optional<NineSlice> make(const QRectF &content, const QRectF &grid, double sx, double sy,
+                                         const QTransform &world)
+    {
+        if (content.isEmpty() || grid.isEmpty())
+            return std::nullopt;
+        NineSlice n{{content.left(), content.right(), grid.left(), grid.right(), sx},
+                    {content.top(), content.bottom(), grid.top(), grid.bottom(), sy},
+                    world};
+        if (!n.x.fits() || !n.y.fits())
+            return std::nullopt;
+        return n;
+    }
+
+    QPainterPath map(const QPainterPath &path, const QTransform &toSprite) const
+    {
+        QPainterPath out = toSprite.map(path);
+        for (int i = 0; i < out.elementCount(); ++i) {
+            const QPainterPath::Element e = out.elementAt(i);
+            out.setElementPositionAt(i, x.map(e.x), y.map(e.y));
+        }
+        return out;
+    }
+
+    // The layers of a shape placed in the sprite by `toSprite`, moved into
+    // the sprite's space; gradients and bitmaps go along undistorted.
+    std::vector<ShapeLayer> apply(std::vector<ShapeLayer> layers, const QTransform &toSprite) const
+    {
+        const auto follow = [&](Matrix &m) {
+            const QTransform t = m.toTransform() * toSprite;
+            m = Matrix{t.m11(), t.m12(), t.m21(), t.m22(), int32_t(std::lround(std::clamp(t.dx(), -2e9, 2e9))),
+                       int32_t(std::lround(std::clamp(t.dy(), -2e9, 2e9)))};
+        };
+        const auto moveStyle = [&](FillStyle &style) {
+            follow(style.gradient.matrix);
+            follow(style.bitmapMatrix);
+        };
+        for (ShapeLayer &layer : layers) {
+            for (FillPath &fill : layer.fills) {
+                fill.path = map(fill.path, toSprite);
+                moveStyle(fill.style);
+            }
+            for (StrokePath &stroke : layer.strokes) {
+                stroke.path = map(stroke.path, toSprite);
+                if (stroke.style.fill)
+                    moveStyle(*stroke.style.fill);
+            }
+        }
+        return layers;
+    }
+};
+
 // Pixels for offscreen layers, kept from frame to frame: a fresh image per
 // layer meant megabytes of newly mapped pages a frame, and the page faults
 // cost more than the drawing.
@@ -340,6 +421,7 @@ struct Renderer::Impl {
     std::shared_ptr<const Movie> movie;
     StageQuality quality = StageQuality::High;
     double stageScale = 1; // device pixels per stage pixel
+    QTransform stageToDevice; // twips to device pixels, the stage alone
 
     struct CachedBitmap {
         QImage image;
@@ -369,6 +451,8 @@ struct Renderer::Impl {
     QImage part;
     QRect scratchArea;
     LayerBuffers layerBuffers;
+    // The scaling grid of the sprite whose shapes are being drawn.
+    std::optional<NineSlice> nineSlice;
 
     explicit Impl(std::shared_ptr<const Movie> m) : movie(std::move(m)) {}
 
@@ -418,11 +502,16 @@ struct Renderer::Impl {
 
     std::shared_ptr<PreparedShape> prepare(const ShapeData &data, std::vector<ShapeLayer> layers)
     {
+        return prepare(sharedEdgesOf(data), std::move(layers));
+    }
+
+    std::shared_ptr<PreparedShape> prepare(std::vector<bool> sharedEdges, std::vector<ShapeLayer> layers)
+    {
         auto out = std::make_shared<PreparedShape>();
         out->layers = std::move(layers);
         // Layers without edges are left out of the paths; then the counts
         // differ and every layer is treated as sharing edges.
-        out->sharedEdges = sharedEdgesOf(data);
+        out->sharedEdges = std::move(sharedEdges);
         if (out->sharedEdges.size() != out->layers.size())
             out->sharedEdges.assign(out->layers.size(), true);
         QRectF bounds;
@@ -1352,15 +1441,54 @@ struct Renderer::Impl {
         drawContent(s, o, world, cx, mask);
     }
 
+    // A sprite with a scaling grid, scaled: its corners keep their size,
+    // its edges stretch one way and its centre both. Drawn neither rotated
+    // nor skewed, nor flipped, nor squeezed below its corners' size;
+    // otherwise the sprite scales as a whole.
+    std::optional<NineSlice> nineSliceFor(const DisplayObject &sprite, const QTransform &world)
+    {
+        if (sprite.kind != DisplayObject::Kind::Sprite)
+            return std::nullopt;
+        const auto grid = movie->scalingGrids.find(sprite.characterId);
+        if (grid == movie->scalingGrids.end())
+            return std::nullopt;
+        const QTransform &stage = stageToDevice;
+        if (world.m12() != 0 || world.m21() != 0 || stage.m12() != 0 || stage.m21() != 0 || stage.m11() <= 0
+            || stage.m22() <= 0)
+            return std::nullopt;
+        // The sprite's scale on the stage, whatever the stage's on the device.
+        const double sx = world.m11() / stage.m11();
+        const double sy = world.m22() / stage.m22();
+        if (sx <= 0 || sy <= 0 || (std::abs(sx - 1) < 1e-9 && std::abs(sy - 1) < 1e-9))
+            return std::nullopt;
+        QRectF content;
+        for (const DisplayObject &child : sprite.children)
+            content |= deviceBounds(child, QTransform(), 0);
+        return NineSlice::make(content, grid->second.toRectF(), sx, sy, world);
+    }
+
     void drawContent(Surface &s, const DisplayObject &o, const QTransform &world, const Cx &cx, bool mask)
     {
         if (o.kind != DisplayObject::Kind::Other) {
+            // The grid reaches the sprite's own shapes, not those of
+            // sprites inside it.
+            const std::optional<NineSlice> outer = std::exchange(nineSlice, nineSliceFor(o, world));
             drawList(s, o.children, world, cx, mask);
+            nineSlice = outer;
             return;
         }
         const auto found = movie->characters.find(o.characterId);
         if (found == movie->characters.end())
             return;
+        if (nineSlice && (std::holds_alternative<Shape>(found->second)
+                          || std::holds_alternative<MorphShape>(found->second))) {
+            const auto *sh = std::get_if<Shape>(&found->second);
+            const std::shared_ptr<PreparedShape> whole =
+                sh ? shape(*sh) : morph(std::get<MorphShape>(found->second), o.ratio);
+            const auto sliced = prepare(whole->sharedEdges, nineSlice->apply(whole->layers, o.matrix.toTransform()));
+            drawShape(s, *sliced, nineSlice->spriteWorld, cx, mask);
+            return;
+        }
         if (const auto *sh = std::get_if<Shape>(&found->second))
             drawShape(s, *shape(*sh), world, cx, mask);
         else if (const auto *m = std::get_if<MorphShape>(&found->second))
@@ -1534,6 +1662,7 @@ void Renderer::render(QPainter &painter, const QRectF &target, const TimelineSta
                                    * QTransform::fromTranslate(target.left(), target.top());
     const QTransform base = stageToTarget * callerTransform;
     d->stageScale = scaleOf(base) * 20;
+    d->stageToDevice = base;
 
     // Device pixels worth drawing: layers are never larger than this.
     QRect clip = callerTransform.mapRect(target).toAlignedRect();

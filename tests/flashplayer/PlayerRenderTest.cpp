@@ -387,6 +387,41 @@ QImage drawWithCxform(const SwfRgba &colour, const SwfCxform &cxform)
     return swf::Player(load(w)).renderImage(QSize(100, 100));
 }
 
+// A sprite of a red square (2000 twips) with a blue one inside over its
+// scaling grid (500..1500), shown at twice its width on a 200 x 100 stage.
+QImage drawNineSlice(const SwfMatrix &placed, bool withGrid)
+{
+    SwfWriter w = stageOf(200, 100);
+    defineSquare(w, 1, 0, 0, 2000, kRed);
+    defineSquare(w, 2, 500, 500, 1000, kBlue);
+    SwfWriter inner;
+    inner.placeObject(1, 1, at(0, 0)).placeObject(2, 2, at(0, 0)).showFrame().end();
+    w.defineSprite(10, inner);
+    if (withGrid)
+        w.addTag(78, TagBody().ui16(10).rect({500, 1500, 500, 1500}));
+    w.placeObject(10, 1, placed).showFrame();
+    return swf::Player(load(w)).renderImage(QSize(200, 100));
+}
+
+TEST(PlayerRender, ScalingGridsKeepCornersAndStretchTheMiddle)
+{
+    const SwfMatrix wide{.scale = std::pair{2.0, 1.0}};
+    const QImage plain = drawNineSlice(wide, false);
+    EXPECT_TRUE(colourNear(plain, 35, 50, Qt::red, 0)) << "scaled as a whole, the red band is 50 px wide";
+    const QImage sliced = drawNineSlice(wide, true);
+    // The bands keep their 500 twips (25 px); the blue centre takes the rest.
+    EXPECT_TRUE(colourNear(sliced, 12, 50, Qt::red, 0));
+    EXPECT_TRUE(colourNear(sliced, 35, 50, Qt::blue, 0));
+    EXPECT_TRUE(colourNear(sliced, 165, 50, Qt::blue, 0));
+    EXPECT_TRUE(colourNear(sliced, 190, 50, Qt::red, 0));
+    EXPECT_TRUE(colourNear(sliced, 100, 12, Qt::red, 0)) << "no vertical scale: the top band as drawn";
+    EXPECT_TRUE(colourNear(sliced, 100, 37, Qt::blue, 0));
+
+    // Squeezed below the corners' size the sprite scales as a whole.
+    const SwfMatrix narrow{.scale = std::pair{0.4, 1.0}};
+    EXPECT_EQ(drawNineSlice(narrow, true), drawNineSlice(narrow, false));
+}
+
 TEST(PlayerRender, ColourTransformsMultiplyAndAddPerChannel)
 {
     using M = std::array<int16_t, 4>;
