@@ -1204,7 +1204,12 @@ struct Renderer::Impl {
                 QPen pen = penFor(style, brush);
                 if (opacity != 1)
                     p.setOpacity(opacity);
-                if (style.noHScale || style.noVScale) {
+                if (style.pixelHinting) {
+                    drawHinted(p, stroke, pen, s.toSurface(world),
+                               style.noHScale || style.noVScale ? style.width / 20.0 * stageScale
+                                                                : style.width * deviceScale);
+                    p.setWorldTransform(s.toSurface(world));
+                } else if (style.noHScale || style.noVScale) {
                     // Keeps its stage width whatever the object's scale.
                     pen.setCosmetic(true);
                     pen.setWidthF(std::max(1.0, style.width / 20.0 * stageScale));
@@ -1221,6 +1226,29 @@ struct Renderer::Impl {
                     p.setOpacity(1);
             }
         }
+    }
+
+    // A line with pixel hinting: a whole number of pixels wide, its points
+    // on pixel centres (odd widths) or pixel corners (even), so that it
+    // stays crisp instead of smeared over two rows of pixels.
+    static void drawHinted(QPainter &p, const PreparedStroke &stroke, QPen pen, const QTransform &toSurface,
+                           double width)
+    {
+        const double pixels = std::max(1.0, std::round(width));
+        const bool odd = std::fmod(pixels, 2) == 1;
+        const auto snap = [odd](double v) { return odd ? std::floor(v) + 0.5 : std::round(v); };
+        QPainterPath path = toSurface.map(stroke.path);
+        for (int i = 0; i < path.elementCount(); ++i) {
+            const QPainterPath::Element e = path.elementAt(i);
+            path.setElementPositionAt(i, snap(e.x), snap(e.y));
+        }
+        QBrush brush = pen.brush(); // gradients and bitmaps stay where they were
+        brush.setTransform(brush.transform() * toSurface);
+        pen.setBrush(brush);
+        pen.setWidthF(pixels);
+        pen.setCosmetic(false);
+        p.setWorldTransform(QTransform());
+        p.strokePath(path, pen);
     }
 
     // A shape magnified far past the device: its visible part alone, every

@@ -337,6 +337,34 @@ TEST(PlayerRender, LineCapsAndFilledLines)
     EXPECT_TRUE(colourNear(filled, 75, 50, mix(Qt::red, Qt::blue, 0.755), 4));
 }
 
+TEST(PlayerRender, PixelHintedLinesSitOnWholePixels)
+{
+    // One pixel wide, centred on the boundary between pixel columns 49 and
+    // 50: smeared over both unless hinted onto column 50.
+    const auto draw = [](bool hinted, uint16_t width) {
+        SwfWriter w = stageOf(100, 100);
+        SwfShape shape;
+        shape.styles.lines = {SwfLineStyle{.width = width, .color = {0, 0, 0, 255}, .pixelHinting = hinted}};
+        shape.setStyles(std::nullopt, std::nullopt, 1u).moveTo(1000, 200).line(0, 1600);
+        w.defineShape4(1, {0, 2000, 0, 2000}, {0, 2000, 0, 2000}, 0, shape);
+        w.placeObject(1, 1, at(0, 0)).showFrame();
+        return swf::Player(load(w)).renderImage(QSize(100, 100));
+    };
+    const QImage smeared = draw(false, 20);
+    EXPECT_FALSE(colourNear(smeared, 50, 50, Qt::black, 40));
+    EXPECT_FALSE(colourNear(smeared, 49, 50, kWhite, 40));
+    const QImage hinted = draw(true, 20);
+    EXPECT_TRUE(colourNear(hinted, 50, 50, Qt::black, 0));
+    EXPECT_TRUE(colourNear(hinted, 49, 50, kWhite, 0));
+    EXPECT_TRUE(colourNear(hinted, 51, 50, kWhite, 0));
+    // Two pixels wide (the 1.6 px asked for, rounded), on columns 49 and 50.
+    const QImage wide = draw(true, 32);
+    EXPECT_TRUE(colourNear(wide, 49, 50, Qt::black, 0));
+    EXPECT_TRUE(colourNear(wide, 50, 50, Qt::black, 0));
+    EXPECT_TRUE(colourNear(wide, 48, 50, kWhite, 0));
+    EXPECT_TRUE(colourNear(wide, 51, 50, kWhite, 0));
+}
+
 TEST(PlayerRender, MasksHideWhatLiesOutsideThem)
 {
     SwfWriter w = stageOf(100, 100);
