@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg62-turbo-dev zlib1g-dev liblzma-dev
   libqpdf-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
+  libavcodec-dev libavutil-dev libswscale-dev
   libgtest-dev
   clang libclang-rt-14-dev
   poppler-utils qpdf fonts-dejavu-core

@@ -195,7 +195,6 @@ bool isQuietlySkipped(uint16_t code)
     case SoundStreamHead:
     case SoundStreamHead2:
     case SoundStreamBlock:
-    case VideoFrame:
         return true;
     default:
         return false;
@@ -391,6 +390,8 @@ private:
     void chargeFor(size_t count = 1) { charge(sizeof(T) * count); }
     QString text(const QByteArray &raw) const;
     void define(uint16_t id, Character &&character);
+    void readVideoStream(BitReader &in);
+    void readVideoFrame(BitReader &in);
 
     void handleTag(uint16_t code, BitReader &body, qint64 bodyOffset, Frame &frame, int nesting);
 
@@ -665,9 +666,12 @@ void Parser::handleTag(uint16_t code, BitReader &body, qint64 bodyOffset, Frame 
         warnHere(QStringLiteral("characters imported from another movie are not loaded"));
         return;
     case DefineFont4:
-    case DefineVideoStream:
         warnHere(QStringLiteral("%1 is not supported; skipped").arg(tagName(code)));
         return;
+    case DefineVideoStream:
+        return readVideoStream(body);
+    case VideoFrame:
+        return readVideoFrame(body);
     default:
         if (!isQuietlySkipped(code))
             warnHere(QStringLiteral("unknown tag %1 skipped").arg(code));
@@ -1523,6 +1527,43 @@ void Parser::readText(BitReader &in, uint8_t version)
         warnHere(QStringLiteral("the records of text %1 break off after %2; kept").arg(t.id).arg(t.records.size()));
     }
     define(t.id, std::move(t));
+}
+
+void Parser::readVideoStream(BitReader &in)
+{
+    VideoStream video;
+    video.id = in.u16();
+    video.frameCount = in.u16();
+    video.width = in.u16();
+    video.height = in.u16();
+    const uint8_t flags = in.u8();
+    video.deblocking = (flags >> 1) & 0x07;
+    video.smoothing = flags & 0x01;
+    video.codec = in.u8();
+    chargeFor<VideoStream>();
+    if (video.codec < uint8_t(VideoCodec::SorensonH263) || video.codec > uint8_t(VideoCodec::ScreenVideo2))
+        warnHere(QStringLiteral("video %1 uses codec %2, which is not known; it is not drawn")
+                     .arg(video.id)
+                     .arg(video.codec));
+    define(video.id, std::move(video));
+}
+
+void Parser::readVideoFrame(BitReader &in)
+{
+    const uint16_t streamId = in.u16();
+    const uint16_t frameNumber = in.u16();
+    auto it = m_movie.characters.find(streamId);
+    VideoStream *video = it == m_movie.characters.end() ? nullptr : std::get_if<VideoStream>(&it->second);
+    if (!video) {
+        warnHere(QStringLiteral("a video frame for %1, which is not a video defined before it; skipped").arg(streamId));
+        return;
+    }
+    if (video->frames.contains(frameNumber)) {
+        warnHere(QStringLiteral("frame %1 of video %2 is given again; the first is kept").arg(frameNumber).arg(streamId));
+        return;
+    }
+    charge(in.remaining() + 64);
+    video->frames.emplace(frameNumber, in.rest());
 }
 
 void Parser::readEditText(BitReader &in)

@@ -4,6 +4,7 @@
 #include "platform/flashplayer/SwfFilters.h"
 #include "platform/flashplayer/SwfHtmlText.h"
 #include "platform/flashplayer/SwfShapes.h"
+#include "platform/flashplayer/SwfVideo.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -443,6 +444,7 @@ struct Renderer::Impl {
     std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
     std::map<std::pair<uint16_t, uint32_t>, QPainterPath> glyphs;
     std::map<uint16_t, std::shared_ptr<PreparedText>> texts;
+    std::map<uint16_t, std::unique_ptr<VideoDecoder>> videos;
     // Device area of the current drawing, and the scratch layer over it.
     QRect stageClip;
     // Offscreen layer pixels one frame may still use.
@@ -1335,6 +1337,42 @@ struct Renderer::Impl {
         }
     }
 
+    // The stream's picture for the frame the ratio names, stretched over
+    // the stream's size.
+    void drawVideo(Surface &s, const VideoStream &video, uint16_t ratio, const QTransform &world, const Cx &cx,
+                   bool mask)
+    {
+        auto &decoder = videos[video.id];
+        if (!decoder)
+            decoder = std::make_unique<VideoDecoder>(video);
+        QImage picture = decoder->frame(ratio);
+        if (picture.isNull())
+            return;
+        const QRectF area = videoArea(video, picture.size());
+        QPainter &p = *s.painter;
+        p.setWorldTransform(s.toSurface(world));
+        if (mask) {
+            p.fillRect(area, Qt::black);
+            return;
+        }
+        p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(video.smoothing));
+        if (cx.alphaOnly()) {
+            p.setOpacity(cx.m[3]);
+            p.drawImage(area, picture);
+            p.setOpacity(1);
+        } else {
+            transformPixels(picture, cx);
+            p.drawImage(area, picture);
+        }
+    }
+
+    // Twips; a stream that declares no size shows at its pictures' size.
+    static QRectF videoArea(const VideoStream &video, QSize picture)
+    {
+        const QSize size = video.width > 0 && video.height > 0 ? QSize(video.width, video.height) : picture;
+        return QRectF(0, 0, size.width() * 20.0, size.height() * 20.0);
+    }
+
     // The object's extent on the device, children included.
     QRectF deviceBounds(const DisplayObject &o, const QTransform &parent, int depth)
     {
@@ -1362,7 +1400,8 @@ struct Renderer::Impl {
         else if (const auto *b = std::get_if<Bitmap>(&found->second)) {
             const QImage image = bitmap(b->id);
             local = QRectF(0, 0, image.width() * 20.0, image.height() * 20.0);
-        }
+        } else if (const auto *v = std::get_if<VideoStream>(&found->second))
+            local = videoArea(*v, QSize());
         return world.mapRect(local);
     }
 
@@ -1527,6 +1566,8 @@ struct Renderer::Impl {
             drawText(s, *editText(*e), world, cx, mask);
         else if (std::holds_alternative<Bitmap>(found->second))
             drawBitmap(s, o.characterId, world, cx, mask);
+        else if (const auto *v = std::get_if<VideoStream>(&found->second))
+            drawVideo(s, *v, o.ratio, world, cx, mask);
     }
 
     void drawLayered(Surface &s, const DisplayObject &o, const QTransform &parent, const QTransform &world,

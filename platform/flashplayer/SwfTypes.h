@@ -528,7 +528,25 @@ struct Button {
     std::vector<ColorTransform> colorTransforms;
 };
 
-using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, Sprite, Button>;
+// ---- video ----
+
+// The codec ids of DefineVideoStream.
+enum class VideoCodec : uint8_t { SorensonH263 = 2, ScreenVideo = 3, Vp6 = 4, Vp6Alpha = 5, ScreenVideo2 = 6 };
+
+// DefineVideoStream and its VideoFrame tags, wherever in the movie they
+// are. A placed stream shows the frame its ratio names.
+struct VideoStream {
+    uint16_t id = 0;
+    uint16_t frameCount = 0; // as declared
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint8_t deblocking = 0;
+    bool smoothing = false;
+    uint8_t codec = 0; // a VideoCodec, or one this reader does not know
+    std::map<uint16_t, QByteArray> frames; // by frame number
+};
+
+using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, Sprite, Button, VideoStream>;
 
 // ---- the movie ----
 

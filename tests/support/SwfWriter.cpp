@@ -1100,6 +1100,19 @@ SwfWriter &SwfWriter::defineButton(uint16_t id, const std::vector<SwfButtonRecor
     return addTag(SwfTag::DefineButton, body);
 }
 
+SwfWriter &SwfWriter::defineVideoStream(uint16_t id, uint16_t frameCount, uint16_t width, uint16_t height,
+                                        uint8_t codec, bool smoothing, uint8_t deblocking)
+{
+    return addTag(SwfTag::DefineVideoStream,
+                  TagBody().ui16(id).ui16(frameCount).ui16(width).ui16(height).ui8(
+                      uint8_t((deblocking & 0x07) << 1 | (smoothing ? 1 : 0))).ui8(codec));
+}
+
+SwfWriter &SwfWriter::videoFrame(uint16_t streamId, uint16_t frameNumber, const QByteArray &data)
+{
+    return addTag(SwfTag::VideoFrame, TagBody().ui16(streamId).ui16(frameNumber).raw(data));
+}
+
 SwfWriter &SwfWriter::defineButton2(uint16_t id, bool trackAsMenu, const std::vector<SwfButtonRecord> &records)
 {
     TagBody body;

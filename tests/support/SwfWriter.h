@@ -115,6 +115,8 @@ enum : uint16_t {
     DefineBitsLossless2 = 36,
     DefineEditText = 37,
     DefineSprite = 39,
+    DefineVideoStream = 60,
+    VideoFrame = 61,
     FrameLabel = 43,
     DefineMorphShape = 46,
     DefineFont2 = 48,
@@ -407,6 +409,11 @@ public:
                                             const std::vector<std::pair<uint32_t, QByteArray>> &labels);
     SwfWriter &defineButton(uint16_t id, const std::vector<SwfButtonRecord> &records);
     SwfWriter &defineButton2(uint16_t id, bool trackAsMenu, const std::vector<SwfButtonRecord> &records);
+    // Codec 2 Sorenson H.263, 3 Screen Video, 4 VP6, 5 VP6 with alpha, 6
+    // Screen Video 2; deblocking 0..7.
+    SwfWriter &defineVideoStream(uint16_t id, uint16_t frameCount, uint16_t width, uint16_t height, uint8_t codec,
+                                 bool smoothing = false, uint8_t deblocking = 0);
+    SwfWriter &videoFrame(uint16_t streamId, uint16_t frameNumber, const QByteArray &data);
 
     // The tags added so far, as they would follow the header.
     QByteArray tags() const { return m_tags; }

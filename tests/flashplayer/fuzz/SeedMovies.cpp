@@ -1,6 +1,7 @@
 #include "SeedMovies.h"
 
 #include "support/SwfWriter.h"
+#include "support/VideoEncoder.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -131,6 +132,31 @@ void addTimeline(SwfWriter &w)
     w.removeObject(1, 1).removeObject2(2).frameLabel("second", true).showFrame();
 }
 
+// A stream of each codec the tests can encode, three frames each, moved on
+// a frame per frame.
+void addVideo(SwfWriter &w)
+{
+    std::vector<QImage> pictures;
+    for (const QColor c : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
+        QImage image(32, 32, QImage::Format_RGB32);
+        image.fill(c);
+        pictures.push_back(image);
+    }
+    const auto screen = swftest::encodeVideo(swftest::TestVideoCodec::ScreenVideo, pictures, 2);
+    const auto sorenson = swftest::encodeVideo(swftest::TestVideoCodec::SorensonH263, pictures, 2);
+    w.defineVideoStream(40, 3, 32, 32, 3).defineVideoStream(41, 3, 32, 32, 2, true, 1);
+    for (uint16_t i = 0; i < 3; ++i) {
+        w.videoFrame(40, i, screen[i]).videoFrame(41, i, sorenson[i]);
+        if (i == 0)
+            w.placeObject2(SwfPlace{.depth = 1, .characterId = 40, .ratio = 0})
+                .placeObject2(SwfPlace{.depth = 2, .characterId = 41, .matrix = SwfMatrix{.translateX = 700}, .ratio = 0});
+        else
+            w.placeObject2(SwfPlace{.depth = 1, .move = true, .ratio = i})
+                .placeObject2(SwfPlace{.depth = 2, .move = true, .ratio = i});
+        w.showFrame();
+    }
+}
+
 } // namespace
 
 QByteArray richMovie()
@@ -147,7 +173,7 @@ QByteArray richMovie()
 
 std::vector<QByteArray> seedMovies()
 {
-    std::vector<SwfWriter> writers(3);
+    std::vector<SwfWriter> writers(4);
     writers[0].setVersion(10);
     addShapes(writers[0]);
     writers[0].placeObject2(SwfPlace{.depth = 1, .characterId = 1}).showFrame().end();
@@ -158,6 +184,9 @@ std::vector<QByteArray> seedMovies()
     writers[2].setVersion(9);
     addTimeline(writers[2]);
     writers[2].end();
+    writers[3].setVersion(8);
+    addVideo(writers[3]);
+    writers[3].end();
 
     std::vector<QByteArray> seeds{richMovie()};
     for (const auto &w : writers)

@@ -1,0 +1,162 @@
+// Embedded video: each frame of the timeline shows the stream's picture for
+// the ratio it is placed with, however the player got to that frame.
+
+#include "PlayerTestSupport.h"
+#include "support/VideoEncoder.h"
+
+#include <QPainter>
+
+using namespace swftest;
+
+namespace {
+
+constexpr uint8_t kSorenson = 2;
+constexpr uint8_t kScreenVideo = 3;
+
+// The left half of each picture in its own colour; the right half always
+// grey, so that frames after a key frame leave its blocks unchanged.
+std::vector<QImage> pictures(const std::vector<QColor> &lefts, QSize size)
+{
+    std::vector<QImage> out;
+    for (const QColor &left : lefts) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(QColor(128, 128, 128));
+        QPainter(&image).fillRect(QRect(0, 0, size.width() / 2, size.height()), left);
+        out.push_back(image);
+    }
+    return out;
+}
+
+// The stream at the stage's top left, moved on a frame per frame. Frames
+// listed in `missing` have no VideoFrame; `replaced` ones carry other data.
+std::shared_ptr<const swf::Movie> videoMovie(uint8_t codec, const std::vector<QByteArray> &packets, QSize declared,
+                                             const std::vector<int> &missing = {},
+                                             const std::map<int, QByteArray> &replaced = {})
+{
+    SwfWriter w = stageOf(200, 100);
+    w.setBackgroundColor(255, 255, 255);
+    w.defineVideoStream(1, uint16_t(packets.size()), uint16_t(declared.width()), uint16_t(declared.height()), codec);
+    for (int i = 0; i < int(packets.size()); ++i) {
+        if (std::find(missing.begin(), missing.end(), i) == missing.end())
+            w.videoFrame(1, uint16_t(i), replaced.count(i) ? replaced.at(i) : packets[size_t(i)]);
+        if (i == 0)
+            w.placeObject2(SwfPlace{.depth = 1, .characterId = 1, .matrix = at(0, 0), .ratio = 0});
+        else
+            w.placeObject2(SwfPlace{.depth = 1, .move = true, .ratio = uint16_t(i)});
+        w.showFrame();
+    }
+    return load(w);
+}
+
+const std::vector<QColor> kColours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta};
+
+TEST(PlayerVideo, ScreenVideoFramesInOrderAndByJumping)
+{
+    const QSize size(128, 48);
+    const auto packets = encodeVideo(TestVideoCodec::ScreenVideo, pictures(kColours, size), 3);
+    const auto movie = videoMovie(kScreenVideo, packets, size);
+    ASSERT_TRUE(movie->warnings.empty()) << qPrintable(movie->warnings.front().message);
+
+    swf::Player player(movie);
+    for (int frame = 0; frame < int(kColours.size()); ++frame) {
+        player.gotoFrame(frame);
+        const QImage img = player.renderImage(QSize(200, 100));
+        EXPECT_TRUE(colourNear(img, 20, 20, kColours[size_t(frame)], 0)) << "frame " << frame;
+        EXPECT_TRUE(colourNear(img, 100, 20, QColor(128, 128, 128), 0)) << "frame " << frame;
+        EXPECT_TRUE(colourNear(img, 150, 20, Qt::white, 0)) << "beyond the stream's 128 pixels";
+    }
+    // Back to a frame after a key frame, and straight to one from the
+    // start: the unchanged half comes from the key frame before.
+    for (const int frame : {4, 1, 5, 2}) {
+        player.gotoFrame(frame);
+        const QImage img = player.renderImage(QSize(200, 100));
+        EXPECT_TRUE(colourNear(img, 20, 20, kColours[size_t(frame)], 0)) << "frame " << frame;
+        EXPECT_TRUE(colourNear(img, 100, 20, QColor(128, 128, 128), 0)) << "frame " << frame;
+    }
+    swf::Player fresh(movie);
+    fresh.gotoFrame(5);
+    EXPECT_TRUE(colourNear(fresh.renderImage(QSize(200, 100)), 100, 20, QColor(128, 128, 128), 0));
+}
+
+TEST(PlayerVideo, SorensonVideoShowsTheLatestPictureItHas)
+{
+    const QSize size(64, 48);
+    const auto packets = encodeVideo(TestVideoCodec::SorensonH263, pictures(kColours, size), 2);
+    // Frame 3 has no picture and frame 5's data are damaged: both keep the
+    // picture before them.
+    QByteArray damaged = packets[5];
+    for (qsizetype i = 4; i < damaged.size(); ++i)
+        damaged[i] = char(0xA5 ^ i);
+    const auto movie = videoMovie(kSorenson, packets, size, {3}, {{5, damaged}});
+    swf::Player player(movie);
+    const std::vector<QColor> expected{Qt::red, Qt::green, Qt::blue, Qt::blue, Qt::cyan, Qt::cyan};
+    for (const int frame : {0, 1, 2, 3, 4, 5, 1, 4, 0}) {
+        player.gotoFrame(frame);
+        EXPECT_TRUE(colourNear(player.renderImage(QSize(200, 100)), 10, 20, expected[size_t(frame)], 24))
+            << "frame " << frame;
+    }
+}
+
+TEST(PlayerVideo, StreamsFillTheirDeclaredSizeAndMasksAndTintsApply)
+{
+    // Pictures of 64 x 48 in a stream declared 32 x 24: drawn at that size.
+    const auto packets = encodeVideo(TestVideoCodec::ScreenVideo, pictures({Qt::red}, QSize(64, 48)), 1);
+    const QImage small = swf::Player(videoMovie(kScreenVideo, packets, QSize(32, 24))).renderImage(QSize(200, 100));
+    EXPECT_TRUE(colourNear(small, 8, 10, Qt::red, 0));
+    EXPECT_TRUE(colourNear(small, 24, 10, QColor(128, 128, 128), 0));
+    EXPECT_TRUE(colourNear(small, 40, 10, Qt::white, 0));
+    EXPECT_TRUE(colourNear(small, 8, 30, Qt::white, 0));
+
+    // Through a colour transform (red halved, blue added) and under a mask
+    // that shows only the top 10 pixels.
+    SwfWriter w = stageOf(200, 100);
+    w.setBackgroundColor(255, 255, 255);
+    w.defineVideoStream(1, 1, 64, 48, kScreenVideo).videoFrame(1, 0, packets[0]);
+    defineSquare(w, 2, 0, 0, 200, {0, 0, 0, 255});
+    w.placeObject2(SwfPlace{.depth = 1, .characterId = 2, .matrix = at(0, 0), .clipDepth = 2});
+    w.placeObject2(SwfPlace{.depth = 2,
+                            .characterId = 1,
+                            .matrix = at(0, 0),
+                            .cxform = SwfCxform{.multiply = std::array<int16_t, 4>{128, 256, 256, 256},
+                                                .add = std::array<int16_t, 4>{0, 0, 255, 0}},
+                            .ratio = 0});
+    w.showFrame();
+    const QImage tinted = swf::Player(load(w)).renderImage(QSize(200, 100));
+    EXPECT_TRUE(colourNear(tinted, 4, 4, QColor(128, 0, 255), 2));
+    EXPECT_TRUE(colourNear(tinted, 4, 20, Qt::white, 0)) << "outside the mask";
+}
+
+TEST(PlayerVideo, ReaderKeepsFramesAndReportsWhatItCannotUse)
+{
+    SwfWriter w = stageOf(100, 100);
+    w.defineVideoStream(1, 3, 16, 16, kSorenson, true, 5).videoFrame(1, 2, "two").videoFrame(1, 0, "zero");
+    w.videoFrame(1, 0, "again").videoFrame(7, 0, "no such stream");
+    w.defineVideoStream(2, 1, 16, 16, 9).showFrame().end();
+    const auto movie = std::make_shared<const swf::Movie>(swf::readMovie(w.bytes()));
+    const auto *video = movie->character<swf::VideoStream>(1);
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->frameCount, 3);
+    EXPECT_EQ(video->width, 16);
+    EXPECT_TRUE(video->smoothing);
+    EXPECT_EQ(video->deblocking, 5);
+    EXPECT_EQ(video->codec, kSorenson);
+    ASSERT_EQ(video->frames.size(), 2u);
+    EXPECT_EQ(video->frames.at(0), QByteArray("zero")) << "the first of two frames 0 is kept";
+    EXPECT_EQ(video->frames.at(2), QByteArray("two"));
+    EXPECT_EQ(movie->warnings.size(), 3u) << "frame given twice, frame of no stream, unknown codec";
+
+    // Frames that are not video at all, and a codec without a decoder,
+    // draw nothing and harm nothing.
+    SwfWriter bad = stageOf(100, 100);
+    bad.setBackgroundColor(255, 255, 255);
+    bad.defineVideoStream(1, 1, 50, 50, kSorenson).videoFrame(1, 0, QByteArray(300, '\x55'));
+    bad.defineVideoStream(2, 1, 50, 50, 9).videoFrame(2, 0, QByteArray(30, '\x01'));
+    bad.placeObject2(SwfPlace{.depth = 1, .characterId = 1, .matrix = at(0, 0), .ratio = 0});
+    bad.placeObject2(SwfPlace{.depth = 2, .characterId = 2, .matrix = at(1000, 1000), .ratio = 0}).showFrame().end();
+    const auto badMovie = std::make_shared<const swf::Movie>(swf::readMovie(bad.bytes()));
+    const QImage img = swf::Player(badMovie).renderImage(QSize(100, 100));
+    EXPECT_TRUE(colourNear(img, 25, 25, Qt::white, 0));
+    EXPECT_TRUE(colourNear(img, 75, 75, Qt::white, 0));
+}
+
+} // namespace
