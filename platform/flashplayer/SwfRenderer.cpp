@@ -1505,7 +1505,22 @@ struct Renderer::Impl {
         }
         if (layered && (o.blendMode == BlendMode::Alpha || o.blendMode == BlendMode::Erase))
             return; // only meaningful inside a layer
+        if (o.opaqueBackground && !mask)
+            drawOpaqueBackground(s, o, world, cx);
         drawContent(s, o, world, cx, mask);
+    }
+
+    void drawOpaqueBackground(Surface &s, const DisplayObject &o, const QTransform &world, const Cx &cx)
+    {
+        bool invertible = false;
+        const QTransform toLocal = o.matrix.toTransform().inverted(&invertible);
+        if (!invertible)
+            return;
+        const QRectF local = deviceBounds(o, toLocal, 0); // the bounds in the object's own space
+        if (local.isEmpty())
+            return;
+        s.painter->setWorldTransform(s.toSurface(world));
+        s.painter->fillRect(local, cx.apply(*o.opaqueBackground));
     }
 
     // A sprite with a scaling grid, scaled: its corners keep their size,
@@ -1594,6 +1609,8 @@ struct Renderer::Impl {
         }
         // The colour transform acts on the finished layer, as on one
         // picture: overlapping children do not show through each other.
+        if (o.opaqueBackground)
+            drawOpaqueBackground(layer.surface, o, world, Cx());
         drawContent(layer.surface, o, world, Cx(), false);
         layer.painter.end();
         if (o.filters) {

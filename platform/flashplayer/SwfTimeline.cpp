@@ -29,6 +29,8 @@ void applyFields(DisplayObject &object, const PlaceObject &tag)
         object.cacheAsBitmap = *tag.cacheAsBitmap;
     if (tag.visible)
         object.visible = *tag.visible;
+    if (tag.backgroundColor)
+        object.opaqueBackground = *tag.backgroundColor;
 }
 
 size_t countObjects(const std::vector<DisplayObject> &list)

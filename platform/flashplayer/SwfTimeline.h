@@ -25,6 +25,8 @@ struct DisplayObject {
     BlendMode blendMode = BlendMode::Normal;
     std::shared_ptr<const std::vector<Filter>> filters; // null: none
     bool cacheAsBitmap = false;
+    // Fills the object's bounds behind it.
+    std::optional<Color> opaqueBackground;
     bool visible = true;
     // The parent's frame in which this instance was created; a looping
     // sprite keeps the instances of its first frame.

@@ -450,6 +450,26 @@ TEST(PlayerRender, ScalingGridsKeepCornersAndStretchTheMiddle)
     EXPECT_EQ(drawNineSlice(narrow, true), drawNineSlice(narrow, false));
 }
 
+TEST(PlayerRender, OpaqueBackgroundsFillTheObjectsBounds)
+{
+    // A red triangle over the top left half of its 1000-twip bounds, shown
+    // twice its size from (200, 200) twips with a green background.
+    SwfWriter w = stageOf(100, 100);
+    w.setBackgroundColor(255, 255, 255);
+    SwfShape triangle;
+    triangle.styles.fills = {SwfFillStyle::solid(255, 0, 0)};
+    triangle.setStyles(0u, 1u).moveTo(0, 0).polygon({{1000, 0}, {-1000, 1000}, {0, -1000}});
+    w.defineShape(3, 1, {0, 1000, 0, 1000}, triangle);
+    w.placeObject3(SwfPlace{.depth = 1, .characterId = 1,
+                            .matrix = SwfMatrix{.scale = std::pair{2.0, 2.0}, .translateX = 200, .translateY = 200},
+                            .cacheAsBitmap = 1, .backgroundColor = SwfRgba{0, 160, 0, 255}});
+    w.showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+    EXPECT_TRUE(colourNear(img, 20, 20, Qt::red, 0));
+    EXPECT_TRUE(colourNear(img, 80, 80, QColor(0, 160, 0), 0)) << "inside the bounds, off the triangle";
+    EXPECT_TRUE(colourNear(img, 5, 5, Qt::white, 0));
+}
+
 TEST(PlayerRender, ColourTransformsMultiplyAndAddPerChannel)
 {
     using M = std::array<int16_t, 4>;
