@@ -216,6 +216,13 @@ QImage VideoDecoder::frame(int n)
     const int target = std::prev(it)->first;
     if (target == d->shown)
         return d->picture;
+    if (d->fedUpTo >= 0 && target > d->fedUpTo) {
+        const auto after = d->stream.frames.upper_bound(uint16_t(d->fedUpTo));
+        if (after != d->stream.frames.end() && after->first == target) { // the next frame: no search
+            d->feed(target, target);
+            return d->picture;
+        }
+    }
     const int key = d->keyFrameFor(target);
     if (target < d->fedUpTo || key > d->fedUpTo) {
         // Backwards, or a key frame ahead: start over from the key frame.
