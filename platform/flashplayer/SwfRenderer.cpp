@@ -1207,14 +1207,11 @@ struct Renderer::Impl {
                 if (opacity != 1)
                     p.setOpacity(opacity);
                 if (style.pixelHinting) {
-                    drawHinted(p, stroke, pen, s.toSurface(world),
-                               style.noHScale || style.noVScale ? style.width / 20.0 * stageScale
-                                                                : style.width * deviceScale);
+                    drawHinted(p, stroke, pen, s.toSurface(world), lineWidthOnDevice(style, world, deviceScale));
                     p.setWorldTransform(s.toSurface(world));
                 } else if (style.noHScale || style.noVScale) {
-                    // Keeps its stage width whatever the object's scale.
                     pen.setCosmetic(true);
-                    pen.setWidthF(std::max(1.0, style.width / 20.0 * stageScale));
+                    pen.setWidthF(std::max(1.0, lineWidthOnDevice(style, world, deviceScale)));
                     p.strokePath(stroke.path, pen);
                 } else if (style.width * deviceScale < 1) {
                     // The player never draws a line thinner than a pixel.
@@ -1228,6 +1225,19 @@ struct Renderer::Impl {
                     p.setOpacity(1);
             }
         }
+    }
+
+    // Device pixels. Lines that do not scale keep their stage width whatever
+    // the object's scale; those that scale one way only take that way's.
+    double lineWidthOnDevice(const LineStyle &style, const QTransform &world, double deviceScale) const
+    {
+        if (style.noHScale && style.noVScale)
+            return style.width / 20.0 * stageScale;
+        if (style.noHScale)
+            return style.width * std::hypot(world.m21(), world.m22());
+        if (style.noVScale)
+            return style.width * std::hypot(world.m11(), world.m12());
+        return style.width * deviceScale;
     }
 
     // A line with pixel hinting: a whole number of pixels wide, its points

@@ -337,6 +337,30 @@ TEST(PlayerRender, LineCapsAndFilledLines)
     EXPECT_TRUE(colourNear(filled, 75, 50, mix(Qt::red, Qt::blue, 0.755), 4));
 }
 
+TEST(PlayerRender, LinesKeepTheWidthOfTheWaysTheyScale)
+{
+    // A vertical line 100 twips (5 px) wide, its shape stretched three
+    // times across: only a line that scales horizontally grows (15 px).
+    const auto widthOf = [](bool noH, bool noV) {
+        SwfWriter w = stageOf(100, 100);
+        SwfShape shape;
+        shape.styles.lines = {SwfLineStyle{.width = 100, .color = {0, 0, 0, 255}, .startCap = 1, .endCap = 1,
+                                           .noHScale = noH, .noVScale = noV}};
+        shape.setStyles(std::nullopt, std::nullopt, 1u).moveTo(333, 200).line(0, 1600);
+        w.defineShape4(1, {0, 2000, 0, 2000}, {0, 2000, 0, 2000}, 0, shape);
+        w.placeObject(1, 1, SwfMatrix{.scale = std::pair{3.0, 1.0}}).showFrame();
+        const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+        int dark = 0;
+        for (int x = 0; x < 100; ++x)
+            dark += img.pixelColor(x, 50).lightness() < 128;
+        return dark;
+    };
+    EXPECT_NEAR(widthOf(false, false), 15, 1);
+    EXPECT_NEAR(widthOf(false, true), 15, 1) << "vertical scaling off: the horizontal stretch still widens it";
+    EXPECT_NEAR(widthOf(true, false), 5, 1) << "horizontal scaling off";
+    EXPECT_NEAR(widthOf(true, true), 5, 1) << "no scaling at all";
+}
+
 TEST(PlayerRender, PixelHintedLinesSitOnWholePixels)
 {
     // One pixel wide, centred on the boundary between pixel columns 49 and
