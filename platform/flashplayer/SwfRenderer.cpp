@@ -444,7 +444,14 @@ struct Renderer::Impl {
     std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
     std::map<std::pair<uint16_t, uint32_t>, QPainterPath> glyphs;
     std::map<uint16_t, std::shared_ptr<PreparedText>> texts;
-    std::map<uint16_t, std::unique_ptr<VideoDecoder>> videos;
+    // Decoders hold a few pictures each; a movie of many streams keeps the
+    // most recently drawn.
+    struct KeptDecoder {
+        std::unique_ptr<VideoDecoder> decoder;
+        uint64_t lastUse = 0;
+    };
+    static constexpr size_t kMaxVideoDecoders = 16;
+    std::map<uint16_t, KeptDecoder> videos;
     // Device area of the current drawing, and the scratch layer over it.
     QRect stageClip;
     // Offscreen layer pixels one frame may still use.
@@ -1352,10 +1359,17 @@ struct Renderer::Impl {
     void drawVideo(Surface &s, const VideoStream &video, uint16_t ratio, const QTransform &world, const Cx &cx,
                    bool mask)
     {
-        auto &decoder = videos[video.id];
-        if (!decoder)
-            decoder = std::make_unique<VideoDecoder>(video);
-        QImage picture = decoder->frame(ratio);
+        auto found = videos.find(video.id);
+        if (found == videos.end()) {
+            if (videos.size() >= kMaxVideoDecoders) { // the least recently drawn stream starts over if it returns
+                videos.erase(std::min_element(videos.begin(), videos.end(), [](const auto &a, const auto &b) {
+                    return a.second.lastUse < b.second.lastUse;
+                }));
+            }
+            found = videos.emplace(video.id, KeptDecoder{std::make_unique<VideoDecoder>(video), 0}).first;
+        }
+        found->second.lastUse = ++useClock;
+        QImage picture = found->second.decoder->frame(ratio);
         if (picture.isNull())
             return;
         const QRectF area = videoArea(video, picture.size());

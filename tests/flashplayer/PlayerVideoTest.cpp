@@ -126,6 +126,29 @@ TEST(PlayerVideo, StreamsFillTheirDeclaredSizeAndMasksAndTintsApply)
     EXPECT_TRUE(colourNear(tinted, 4, 20, Qt::white, 0)) << "outside the mask";
 }
 
+TEST(PlayerVideo, MoreStreamsThanKeptDecodersAllShow)
+{
+    // 25 streams of one 16 x 16 picture each, in a 5 x 5 grid of 20-pixel
+    // cells, drawn twice: decoders are let go and made again as needed.
+    SwfWriter w = stageOf(100, 100);
+    w.setBackgroundColor(255, 255, 255);
+    const auto colourOf = [](int i) { return QColor(i * 10, 255 - i * 10, 128); };
+    for (uint16_t i = 0; i < 25; ++i) {
+        const auto packet = encodeVideo(TestVideoCodec::ScreenVideo, {pictures({colourOf(i)}, QSize(16, 16))}, 1);
+        w.defineVideoStream(uint16_t(i + 1), 1, 16, 16, kScreenVideo).videoFrame(uint16_t(i + 1), 0, packet[0]);
+        w.placeObject2(SwfPlace{.depth = uint16_t(i + 1), .characterId = uint16_t(i + 1),
+                                .matrix = at(i % 5 * 400, i / 5 * 400), .ratio = 0});
+    }
+    w.showFrame().showFrame();
+    swf::Player player(load(w));
+    for (int frame = 0; frame < 2; ++frame) {
+        player.gotoFrame(frame);
+        const QImage img = player.renderImage(QSize(100, 100));
+        for (int i = 0; i < 25; ++i)
+            EXPECT_TRUE(colourNear(img, i % 5 * 20 + 3, i / 5 * 20 + 3, colourOf(i), 0)) << "stream " << i + 1;
+    }
+}
+
 TEST(PlayerVideo, ReaderKeepsFramesAndReportsWhatItCannotUse)
 {
     SwfWriter w = stageOf(100, 100);
