@@ -3,6 +3,7 @@
 #include "platform/flashplayer/ShockwaveFlash.h"
 
 #include "support/SwfWriter.h"
+#include "support/TestMovies.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -260,17 +261,8 @@ private slots:
 
     void qualityReachesTheDrawing()
     {
-        // A black triangle on white: its slanted edges get grey pixels only
-        // when anti-aliased.
-        SwfWriter w;
-        w.setFrameSize({0, 2000, 0, 2000}).setBackgroundColor(255, 255, 255);
-        SwfShape triangle;
-        triangle.styles.fills = {SwfFillStyle::solid(0, 0, 0)};
-        triangle.setStyles(std::nullopt, 1u).moveTo(100, 100).polygon({{1800, 300}, {-1300, 1500}, {-500, -1800}});
-        w.defineShape(1, 1, {0, 2000, 0, 2000}, triangle).placeObject2(SwfPlace{.depth = 1, .characterId = 1});
-        w.showFrame().end();
         TShockwaveFlash flash;
-        QVERIFY(flash.SetMovie(save("triangle.swf", w.bytes())));
+        QVERIFY(flash.SetMovie(save("triangle.swf", swftest::blackTriangleMovie().bytes())));
         QCOMPARE(flash.Quality(), swf::StageQuality::High);
         const auto colours = [&] {
             const QImage image = flash.PaintToImage(QSize(300, 300));

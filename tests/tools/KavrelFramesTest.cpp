@@ -1,5 +1,6 @@
 // kavrel-frames run as a separate process, as a script would run it.
 #include "support/SwfWriter.h"
+#include "support/TestMovies.h"
 
 #include "platform/FileVersion.h"
 
@@ -191,16 +192,7 @@ TEST_F(KavrelFramesTest, ScaleMultipliesTheStageSize)
 
 TEST_F(KavrelFramesTest, LowQualityDrawsWithoutAntiAliasing)
 {
-    // A black triangle on white: its slanted edge gets grey pixels only when
-    // anti-aliased.
-    SwfWriter w;
-    w.setFrameSize({0, 2000, 0, 2000}).setBackgroundColor(255, 255, 255);
-    SwfShape triangle;
-    triangle.styles.fills = {SwfFillStyle::solid(0, 0, 0)};
-    triangle.setStyles(std::nullopt, 1u).moveTo(100, 100).polygon({{1800, 300}, {-1300, 1500}, {-500, -1800}});
-    w.defineShape(1, 1, {0, 2000, 0, 2000}, triangle).placeObject2(SwfPlace{.depth = 1, .characterId = 1});
-    w.showFrame().end();
-    ASSERT_TRUE(w.save(path("tri.swf")));
+    ASSERT_TRUE(swftest::blackTriangleMovie().save(path("tri.swf")));
 
     const auto distinctColours = [&](const QString &quality) {
         const QString out = path("tri-" + quality + ".png");
