@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
+#include <libavutil/macros.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -15,6 +16,7 @@ extern "C" {
 #include <iterator>
 #include <limits>
 #include <mutex>
+#include <vector>
 
 namespace swf {
 namespace {
@@ -83,6 +85,15 @@ bool isKeyFrame(uint8_t codec, const QByteArray &data)
     return false;
 }
 
+constexpr int kScalerAlign = 64;
+constexpr int kScalerSlackRows = 2;
+
+uint8_t *alignedIn(std::vector<uint8_t> &buffer)
+{
+    const auto address = reinterpret_cast<uintptr_t>(buffer.data());
+    return buffer.data() + (kScalerAlign - address % kScalerAlign) % kScalerAlign;
+}
+
 } // namespace
 
 struct VideoDecoder::Impl {
@@ -94,6 +105,7 @@ struct VideoDecoder::Impl {
     int fedUpTo = -1; // the last frame number given to the decoder
     int shown = -1;   // the frame number the picture is of
     QImage picture;
+    std::vector<uint8_t> scaled; // the scaler's output, kept between frames
 
     explicit Impl(const VideoStream &s) : stream(s)
     {
@@ -182,13 +194,23 @@ struct VideoDecoder::Impl {
                                       nullptr);
         if (!scaler)
             return false;
+        // The scaler's vector code writes whole blocks past the end of a row
+        // and of the last row, so it gets a padded, aligned buffer of its own
+        // and the picture is copied out of it.
+        const int stride = FFALIGN(w * 4, kScalerAlign);
+        const size_t bytes = size_t(stride) * size_t(h + kScalerSlackRows);
+        if (scaled.size() < bytes + kScalerAlign)
+            scaled.assign(bytes + kScalerAlign, 0);
+        uint8_t *const base = alignedIn(scaled);
+        uint8_t *planes[4] = {base, nullptr, nullptr, nullptr};
+        const int strides[4] = {stride, 0, 0, 0};
+        if (sws_scale(scaler, received->data, received->linesize, 0, h, planes, strides) != h)
+            return false;
         QImage image(w, h, QImage::Format_ARGB32);
         if (image.isNull())
             return false;
-        uint8_t *planes[4] = {image.bits(), nullptr, nullptr, nullptr};
-        const int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-        if (sws_scale(scaler, received->data, received->linesize, 0, h, planes, strides) != h)
-            return false;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(image.scanLine(y), base + size_t(y) * size_t(stride), size_t(w) * 4);
         const AVPixFmtDescriptor *described = av_pix_fmt_desc_get(format);
         const bool alpha = described && (described->flags & AV_PIX_FMT_FLAG_ALPHA);
         if (alpha) {

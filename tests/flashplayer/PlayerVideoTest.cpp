@@ -97,6 +97,22 @@ TEST(PlayerVideo, SorensonVideoShowsTheLatestPictureItHas)
     }
 }
 
+TEST(PlayerVideo, PicturesOfEverySizeConvertWithinTheirOwnMemory)
+{
+    // Widths that are no multiple of the colour converter's vector width:
+    // the conversion once wrote past the picture (seen under the address
+    // sanitizer, or as a corrupted heap in a plain build).
+    for (const QSize size : {QSize(8, 8), QSize(24, 16), QSize(248, 248), QSize(56, 40)}) {
+        const auto packets = encodeVideo(TestVideoCodec::SorensonH263, pictures({Qt::red, Qt::blue}, size), 1);
+        swf::Player player(videoMovie(kSorenson, packets, QSize(100, 100)));
+        for (int frame = 0; frame < 2; ++frame) {
+            player.gotoFrame(frame);
+            EXPECT_TRUE(colourNear(player.renderImage(QSize(200, 100)), 10, 50, frame ? Qt::blue : Qt::red, 40))
+                << size.width() << " x " << size.height() << ", frame " << frame;
+        }
+    }
+}
+
 TEST(PlayerVideo, StreamsFillTheirDeclaredSizeAndMasksAndTintsApply)
 {
     // Pictures of 64 x 48 in a stream declared 32 x 24: drawn at that size.

@@ -133,26 +133,34 @@ void addTimeline(SwfWriter &w)
 }
 
 // A stream of each codec the tests can encode, three frames each, moved on
-// a frame per frame.
+// a frame per frame; one more of pictures narrower than the colour
+// converter's vector width.
 void addVideo(SwfWriter &w)
 {
-    std::vector<QImage> pictures;
-    for (const QColor c : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
-        QImage image(32, 32, QImage::Format_RGB32);
-        image.fill(c);
-        pictures.push_back(image);
-    }
-    const auto screen = swftest::encodeVideo(swftest::TestVideoCodec::ScreenVideo, pictures, 2);
-    const auto sorenson = swftest::encodeVideo(swftest::TestVideoCodec::SorensonH263, pictures, 2);
+    const auto picturesOf = [](QSize size) {
+        std::vector<QImage> pictures;
+        for (const QColor c : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
+            QImage image(size, QImage::Format_RGB32);
+            image.fill(c);
+            pictures.push_back(image);
+        }
+        return pictures;
+    };
+    const auto screen = swftest::encodeVideo(swftest::TestVideoCodec::ScreenVideo, picturesOf(QSize(32, 32)), 2);
+    const auto sorenson = swftest::encodeVideo(swftest::TestVideoCodec::SorensonH263, picturesOf(QSize(32, 32)), 2);
+    const auto narrow = swftest::encodeVideo(swftest::TestVideoCodec::SorensonH263, picturesOf(QSize(8, 8)), 2);
     w.defineVideoStream(40, 3, 32, 32, 3).defineVideoStream(41, 3, 32, 32, 2, true, 1);
+    w.defineVideoStream(42, 3, 8, 8, 2);
     for (uint16_t i = 0; i < 3; ++i) {
-        w.videoFrame(40, i, screen[i]).videoFrame(41, i, sorenson[i]);
+        w.videoFrame(40, i, screen[i]).videoFrame(41, i, sorenson[i]).videoFrame(42, i, narrow[i]);
         if (i == 0)
             w.placeObject2(SwfPlace{.depth = 1, .characterId = 40, .ratio = 0})
-                .placeObject2(SwfPlace{.depth = 2, .characterId = 41, .matrix = SwfMatrix{.translateX = 700}, .ratio = 0});
+                .placeObject2(SwfPlace{.depth = 2, .characterId = 41, .matrix = SwfMatrix{.translateX = 700}, .ratio = 0})
+                .placeObject2(SwfPlace{.depth = 3, .characterId = 42, .matrix = SwfMatrix{.translateY = 700}, .ratio = 0});
         else
             w.placeObject2(SwfPlace{.depth = 1, .move = true, .ratio = i})
-                .placeObject2(SwfPlace{.depth = 2, .move = true, .ratio = i});
+                .placeObject2(SwfPlace{.depth = 2, .move = true, .ratio = i})
+                .placeObject2(SwfPlace{.depth = 3, .move = true, .ratio = i});
         w.showFrame();
     }
 }
