@@ -319,6 +319,21 @@ int filterMargin(const Filter &filter, double scale)
         filter);
 }
 
+int filterCost(const Filter &filter)
+{
+    // A blurred plane costs a pass per blur pass and one to combine; bevels
+    // blur two planes.
+    return std::visit(
+        Visitor{[](const DropShadowFilter &f) { return passesOf(f.passes) + 1; },
+                [](const BlurFilter &f) { return passesOf(f.passes); },
+                [](const GlowFilter &f) { return passesOf(f.passes) + 1; },
+                [](const BevelFilter &f) { return 2 * passesOf(f.passes) + 1; },
+                [](const GradientFilterData &f) { return 2 * passesOf(f.passes) + 1; },
+                [](const ConvolutionFilter &f) { return 1 + (int(f.matrixX) * int(f.matrixY) + 8) / 9; },
+                [](const ColorMatrixFilter &) { return 1; }},
+        filter);
+}
+
 void applyFilter(QImage &image, const Filter &filter, double scale)
 {
     if (image.isNull())

@@ -12,6 +12,10 @@ namespace swf {
 // How far, in device pixels, the filter may reach beyond the object.
 int filterMargin(const Filter &filter, double scale);
 
+// The filter's work in passes over every pixel of its layer, for the
+// frame's budget.
+int filterCost(const Filter &filter);
+
 // Applies the filter to the image in place.
 void applyFilter(QImage &image, const Filter &filter, double scale);
 

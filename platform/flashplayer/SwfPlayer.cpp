@@ -87,9 +87,31 @@ void Player::render(QPainter &painter, const QRectF &target, StageQuality qualit
     d->renderer->render(painter, target, d->seeker.state(), quality);
 }
 
+bool pictureSizeAllowed(QSize size)
+{
+    return !size.isEmpty() && size.width() <= kMaxPictureSide && size.height() <= kMaxPictureSide
+           && qint64(size.width()) * size.height() <= kMaxPicturePixels;
+}
+
+double largestPictureScale(QSize stage)
+{
+    if (stage.isEmpty())
+        return 0;
+    const double byArea = std::sqrt(double(kMaxPicturePixels) / (double(stage.width()) * stage.height()));
+    const double bySide = double(kMaxPictureSide) / std::max(stage.width(), stage.height());
+    double scale = std::min(byArea, bySide);
+    const double unit = std::pow(10.0, std::floor(std::log10(scale)) - 2);
+    scale = std::floor(scale / unit) * unit;
+    // Rounding the scaled sides may still step over the limit by a pixel.
+    while (scale > 0 && !pictureSizeAllowed(QSize(int(std::lround(stage.width() * scale)),
+                                                 int(std::lround(stage.height() * scale)))))
+        scale -= unit;
+    return std::max(scale, 0.0);
+}
+
 QImage Player::renderImage(QSize size, StageQuality quality) const
 {
-    if (size.isEmpty())
+    if (!pictureSizeAllowed(size))
         return {};
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (!image.isNull())

@@ -24,6 +24,16 @@ enum class StageQuality { Low, Medium, High, Best };
 // "low", "medium", "high", "best" (any case); nothing for other words.
 std::optional<StageQuality> parseStageQuality(const QString &word);
 
+// The largest picture the player draws: the authoring tool's largest stage
+// (2880 x 2880 pixels) at 150 dpi, 144 MB a picture. A stage claimed larger
+// costs seconds and gigabytes a frame for nothing anyone prints.
+inline constexpr qint64 kMaxPicturePixels = 36'000'000;
+inline constexpr int kMaxPictureSide = 16384;
+bool pictureSizeAllowed(QSize size);
+// The largest factor (three significant digits, rounded down) by which
+// stage may be scaled within those limits.
+double largestPictureScale(QSize stage);
+
 // One player per thread: drawing fills caches (decoded bitmaps, shape
 // outlines, laid-out text) kept for the player's life. Text fields without
 // an embedded font use the system's fonts, which need a QGuiApplication;
@@ -56,7 +66,7 @@ public:
     // (no aspect kept), background first.
     void render(QPainter &painter, const QRectF &target, StageQuality quality = StageQuality::High) const;
     // The current frame as an ARGB32 premultiplied image of the given size
-    // (a null image when it cannot be allocated). Blend modes QPainter lacks
+    // (a null image when it cannot be allocated or is not allowed). Blend modes QPainter lacks
     // (subtract) are exact here; render() on other devices approximates them.
     QImage renderImage(QSize size, StageQuality quality = StageQuality::High) const;
     // The same into image, over its whole area, keeping its pixel buffer when

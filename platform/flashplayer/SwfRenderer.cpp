@@ -456,6 +456,7 @@ struct Renderer::Impl {
     QRect stageClip;
     // Offscreen layer pixels one frame may still use.
     qint64 layerPixelsLeft = 0;
+    qint64 filterWorkLeft = 0;
     QImage sum;
     QImage part;
     QRect scratchArea;
@@ -1638,8 +1639,14 @@ struct Renderer::Impl {
         drawContent(layer.surface, o, world, Cx(), false);
         layer.painter.end();
         if (o.filters) {
-            for (size_t i = 0; i < std::min(kMaxFilters, o.filters->size()); ++i)
+            const qint64 area = qint64(layer.image.width()) * layer.image.height();
+            for (size_t i = 0; i < std::min(kMaxFilters, o.filters->size()); ++i) {
+                const qint64 cost = area * filterCost((*o.filters)[i]);
+                if (cost > filterWorkLeft)
+                    break; // a frame of hundreds of blurs: the rest go without
+                filterWorkLeft -= cost;
                 applyFilter(layer.image, (*o.filters)[i], stageScale);
+            }
         }
         double opacity = 1;
         if (cx.alphaOnly())
@@ -1789,8 +1796,10 @@ void Renderer::render(QPainter &painter, const QRectF &target, const TimelineSta
             || deviceImage->format() != QImage::Format_ARGB32_Premultiplied))
         deviceImage = nullptr;
     d->stageClip = clip;
-    d->layerPixelsLeft = std::max<qint64>(qint64(clip.width()) * clip.height(), 1 << 16) * kLayerAreas;
-    d->layerBuffers.setLimit(size_t(std::max<qint64>(qint64(clip.width()) * clip.height(), 1 << 16)) * kKeptLayerAreas);
+    const qint64 area = std::max<qint64>(qint64(clip.width()) * clip.height(), 1 << 16);
+    d->layerPixelsLeft = area * kLayerAreas;
+    d->filterWorkLeft = area * kFilterAreas;
+    d->layerBuffers.setLimit(size_t(area) * kKeptLayerAreas);
     Surface surface{&painter, deviceImage, QPoint(), clip, false, 0};
     d->drawList(surface, state.objects, base, Cx(), false);
     painter.restore();

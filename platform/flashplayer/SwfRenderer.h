@@ -38,6 +38,9 @@ public:
     // Offscreen layers of one frame take at most this many times the
     // target's pixels; objects beyond are drawn without their effects.
     static constexpr int kLayerAreas = 64;
+    // Filters of one frame pass over at most this many times the target's
+    // pixels (a pass of a blur counts once); filters beyond are left out.
+    static constexpr int kFilterAreas = 32;
     // Layer pixels kept between frames, in target areas.
     static constexpr int kKeptLayerAreas = 4;
 

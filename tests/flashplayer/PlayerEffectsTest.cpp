@@ -239,3 +239,21 @@ TEST(PlayerEffects, ConvolutionFilterAppliesItsKernel)
 }
 
 } // namespace
+
+TEST(PlayerEffects, FilterWorkOfOneFrameIsBounded)
+{
+    // A few hundred bytes can ask for stage-sized layers each blurred dozens
+    // of times (seconds per frame): past the frame's budget, objects are
+    // drawn without their filters.
+    SwfWriter w = stageOf(256, 256);
+    w.setBackgroundColor(255, 255, 255);
+    defineSquare(w, 1, 0, 0, 256 * 20, {0, 0, 255, 255});
+    defineSquare(w, 2, 0, 0, 20 * 20, {255, 0, 0, 255});
+    const QByteArray filters = SwfFilter::list(std::vector<QByteArray>(16, SwfFilter::blur(255, 255, 3)));
+    w.placeObject3(SwfPlace{.depth = 1, .characterId = 1, .filterList = filters});
+    w.placeObject3(SwfPlace{.depth = 2, .characterId = 1, .filterList = filters});
+    w.placeObject3(SwfPlace{.depth = 3, .characterId = 2, .filterList = filters});
+    w.showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(256, 256));
+    EXPECT_TRUE(colourNear(img, 10, 10, Qt::red, 0)) << "the last object, past the budget, sharp";
+}

@@ -765,3 +765,24 @@ TEST(PlayerRender, LowQualityDrawsNoIntermediateEdgeColours)
 }
 
 } // namespace
+
+TEST(PlayerRender, PicturesStayWithinTheSizeLimitAndTheLargestScaleFits)
+{
+    EXPECT_TRUE(swf::pictureSizeAllowed(QSize(6000, 6000)));
+    EXPECT_FALSE(swf::pictureSizeAllowed(QSize(6001, 6000)));
+    EXPECT_FALSE(swf::pictureSizeAllowed(QSize(16385, 10)));
+    EXPECT_TRUE(swf::Player(load(stageOf(16000, 16000))).renderImage(QSize(16000, 16000)).isNull());
+
+    const std::pair<QSize, double> cases[] = {
+        {QSize(16000, 16000), 0.375}, // by area
+        {QSize(1, 20000), 0.819},     // by the side
+        {QSize(550, 400), 12.7},
+        {QSize(6001, 5999), 1.0},     // just within
+    };
+    for (const auto &[stage, expected] : cases) {
+        const double scale = swf::largestPictureScale(stage);
+        EXPECT_NEAR(scale, expected, 1e-9) << stage.width() << " x " << stage.height();
+        EXPECT_TRUE(swf::pictureSizeAllowed(
+            QSize(int(std::lround(stage.width() * scale)), int(std::lround(stage.height() * scale)))));
+    }
+}

@@ -303,6 +303,22 @@ TEST_F(KavrelFramesTest, MoviesThatCannotBeReadExitOne)
     }
 }
 
+TEST_F(KavrelFramesTest, AStageTooLargeToDrawExitsOneAndNamesAScaleThatFits)
+{
+    SwfWriter w;
+    w.setVersion(10).setFrameSize({0, 16000 * 20, 0, 16000 * 20}).showFrame().end();
+    const QString movie = path("vast.swf");
+    ASSERT_TRUE(w.save(movie));
+    const Outcome r = run({movie, "--frame", "1", "--out", path("x.png")});
+    EXPECT_EQ(r.exitCode, 1) << "the movie, not the command line, is at fault";
+    const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1) << qPrintable(r.err);
+    EXPECT_TRUE(lines[0].contains("16000 x 16000 pixels")) << qPrintable(lines[0]);
+    EXPECT_TRUE(lines[0].contains("--scale 0.375 or less")) << qPrintable(lines[0]);
+    EXPECT_FALSE(lines[0].contains("e+")) << "whole numbers, not exponents: " << qPrintable(lines[0]);
+    EXPECT_FALSE(QFile::exists(path("x.png")));
+}
+
 TEST_F(KavrelFramesTest, OutputThatCannotBeWrittenExitsOne)
 {
     const Outcome file = run({colours, "--frame", "1", "--out", path("no/such/folder/x.png")});

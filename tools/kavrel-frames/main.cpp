@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr int kMaxSide = 16384;
-constexpr qint64 kMaxPixels = qint64(256) << 20;
-
 const char kHelp[] =
     "Usage:\n"
     "  kavrel-frames MOVIE.swf --info\n"
@@ -50,8 +47,11 @@ const char kHelp[] =
     "  --version, --help\n"
     "\n"
     "Problems the reader meets in a damaged movie are printed as warnings and\n"
-    "what could be read is drawn. Exit 1 means nothing of the movie could be read\n"
-    "or a picture could not be written; exit 2 means the command line is wrong.\n";
+    "what could be read is drawn. Pictures are at most 36000000 pixels (16384 a\n"
+    "side); a larger stage needs a smaller --scale. Exit 1 means nothing of the\n"
+    "movie could be read, its stage is too large to draw at scale 1, or a picture\n"
+    "could not be written; exit 2 means the command line is wrong (a --scale too\n"
+    "large included).\n";
 
 struct UsageError {
     QString message;
@@ -288,13 +288,15 @@ int run(const Options &o)
     const double scale = o.scale.value_or(1.0);
     const double w = std::round(stage.width() * scale);
     const double h = std::round(stage.height() * scale);
-    if (w > kMaxSide || h > kMaxSide || w * h > double(kMaxPixels)) {
-        say(QStringLiteral("At scale %1 the pictures would be %2 x %3 pixels, more than the %4-pixel side limit allows.")
-                .arg(scale)
-                .arg(w)
-                .arg(h)
-                .arg(kMaxSide));
-        return 2;
+    if (!(w <= swf::kMaxPictureSide && h <= swf::kMaxPictureSide
+          && swf::pictureSizeAllowed(QSize(std::max(1, int(w)), std::max(1, int(h)))))) {
+        const auto count = [](double v) { return v < 1e15 ? QString::number(qint64(v)) : QString::number(v, 'g', 3); };
+        say(QStringLiteral("At scale %1 the pictures would be %2 x %3 pixels; at most %4 pixels, and %5 a side, "
+                           "can be drawn. Use --scale %6 or less.")
+                .arg(QString::number(scale), count(w), count(h), count(double(swf::kMaxPicturePixels)),
+                     count(swf::kMaxPictureSide), QString::number(swf::largestPictureScale(stage))));
+        return o.scale ? 2 : 1; // the movie alone is not a wrong command line
+
     }
     const QSize size(std::max(1, int(w)), std::max(1, int(h)));
     const swf::StageQuality quality = o.quality.value_or(swf::StageQuality::High);
