@@ -3,6 +3,7 @@
 #include "core/Startup.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -25,17 +26,26 @@ void put(void *base, size_t offset, int32_t v)
 }
 } // namespace
 
+// Every count and capacity in the table is checked against the mapping: a
+// damaged table must not send reads past its end.
 struct TAMInstanceManager::Table {
     platform::ISharedBlock *block;
     char *p() const { return static_cast<char *>(block->data()); }
+    int room() const
+    {
+        const size_t size = block->size();
+        return size < TableHeader ? 0 : int(std::min<size_t>((size - TableHeader) / 4, MaxCapacity));
+    }
     // A table another instance grew is mapped again before it is read.
     bool fresh() const
     {
-        const size_t want = size_t(std::max(0, get(p(), OffCapacity))) * 4 + TableHeader;
+        if (block->size() < TableHeader)
+            return false;
+        const size_t want = size_t(std::clamp(get(p(), OffCapacity), 0, int(MaxCapacity))) * 4 + TableHeader;
         return block->size() >= want || block->remap();
     }
-    int count() const { return get(p(), OffCount); }
-    int capacity() const { return get(p(), OffCapacity); }
+    int capacity() const { return room() == 0 ? 0 : std::clamp(get(p(), OffCapacity), 0, room()); }
+    int count() const { return room() == 0 ? 0 : std::clamp(get(p(), OffCount), 0, capacity()); }
     platform::AppHandle entry(int i) const { return uint32_t(get(p(), TableHeader + 4 * size_t(i))); }
     void setEntry(int i, platform::AppHandle h) { put(p(), TableHeader + 4 * size_t(i), int32_t(uint32_t(h))); }
 };
@@ -106,10 +116,11 @@ bool TAMInstanceManager::Start(const QString &rawCommandLine)
             m_registered = true;
             return true;
         }
-        t.fresh();
+        if (!t.fresh())
+            throw InstanceManagerError("Cannot open global data!");
         active = (get(t.p(), OffActive) & 0xFF) != 0;
         maxInstances = get(t.p(), OffMax);
-        for (int i = 0; i < std::min(t.count(), t.capacity()); ++i)
+        for (int i = 0; i < t.count(); ++i)
             others.push_back(t.entry(i));
     }
     (void)maxInstances;
@@ -143,9 +154,14 @@ bool TAMInstanceManager::Start(const QString &rawCommandLine)
 
     platform::NamedLockGuard data(*m_dataAccess);
     Table t = table();
-    t.fresh();
+    if (!t.fresh())
+        throw InstanceManagerError("Cannot open global data!");
+    // A damaged header is mended before it is relied on.
+    const int mendedCount = t.count();
+    put(t.p(), OffCapacity, t.capacity());
+    put(t.p(), OffCount, mendedCount);
     if (t.count() >= t.capacity()) {
-        const int newCapacity = t.capacity() * 2;
+        const int newCapacity = std::min<int>(std::max<int>(t.capacity(), InitialCapacity) * 2, MaxCapacity);
         for (int i = 0; i < t.count(); ++i)
             m_services.client->message(t.entry(i), ReleaseTable);
         const bool grown = m_block->resize(TableHeader + size_t(newCapacity) * 4);
@@ -156,8 +172,11 @@ bool TAMInstanceManager::Start(const QString &rawCommandLine)
         t = table();
         put(t.p(), OffCapacity, newCapacity);
     }
-    t.setEntry(t.count(), m_services.ownHandle);
-    put(t.p(), OffCount, t.count() + 1);
+    if (t.count() >= t.capacity())
+        throw InstanceManagerError("Cannot open global data!");
+    const int count = t.count();
+    t.setEntry(count, m_services.ownHandle);
+    put(t.p(), OffCount, count + 1);
     m_registered = true;
     return true;
 }
@@ -171,7 +190,7 @@ void TAMInstanceManager::Stop()
     platform::NamedLockGuard data(*m_dataAccess);
     Table t = table();
     t.fresh();
-    const int count = std::min(t.count(), t.capacity());
+    const int count = t.count();
     int found = -1;
     for (int i = 0; i < count; ++i)
         if (t.entry(i) == m_services.ownHandle)

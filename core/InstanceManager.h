@@ -53,7 +53,9 @@ public:
     // The registered message number of UniqueString.
     quint32 MessageId() const;
 
-    enum { TableHeader = 16, InitialCapacity = 10 };
+    // More copies than MaxCapacity could never be told apart on one screen;
+    // a larger capacity in the table is damage.
+    enum { TableHeader = 16, InitialCapacity = 10, MaxCapacity = 1 << 16 };
 
 private:
     struct Table;

@@ -169,6 +169,16 @@ private:
     QByteArray m_guardPath;
 };
 
+constexpr int kNameCandidates = 8;
+
+QByteArray objectNameOf(const QString &name, int candidate)
+{
+    QByteArray object = '/' + QFile::encodeName(name) + '.' + QByteArray::number(geteuid());
+    if (candidate > 0)
+        object += '.' + QByteArray::number(candidate);
+    return object;
+}
+
 bool validName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(u'/') && !name.contains(QChar(0)) && name != u"." && name != u".."
@@ -194,23 +204,42 @@ std::unique_ptr<ISharedBlock> openSharedBlock(const QString &name, size_t size, 
         return fail(QString::fromStdString(e.what()));
     }
     const QByteArray guardPath = QFile::encodeName(folder + QStringLiteral("shm-") + name + QStringLiteral(".guard"));
-    const QByteArray objectName = '/' + QFile::encodeName(name);
 
     Guard guard(guardPath);
     if (!guard.held())
         return fail(QStringLiteral("The lock for shared memory block %1 cannot be taken (%2).").arg(name, systemText()));
 
+    // POSIX names are machine-wide, so each user has names of their own. One
+    // that another user has taken is passed over for the next of a fixed
+    // sequence, which every program of this user follows alike.
     bool created = true;
-    int fd = ::shm_open(objectName.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        // 0600 whatever the umask, or the next user could not open it.
-        (void)::fchmod(fd, 0600);
-    } else if (errno == EEXIST) {
+    int fd = -1;
+    QByteArray objectName;
+    for (int candidate = 0; candidate < kNameCandidates && fd < 0; ++candidate) {
+        objectName = objectNameOf(name, candidate);
+        created = true;
+        fd = ::shm_open(objectName.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            // 0600 whatever the umask, or the next user could not open it.
+            (void)::fchmod(fd, 0600);
+            break;
+        }
+        if (errno != EEXIST)
+            return fail(QStringLiteral("Shared memory block %1 cannot be opened (%2).").arg(name, systemText()));
         created = false;
         fd = ::shm_open(objectName.constData(), O_RDWR | O_CLOEXEC, 0);
+        if (fd < 0 && errno != EACCES)
+            return fail(QStringLiteral("Shared memory block %1 cannot be opened (%2).").arg(name, systemText()));
+        struct stat owner {};
+        if (fd >= 0 && (::fstat(fd, &owner) != 0 || owner.st_uid != geteuid())) {
+            ::close(fd);
+            fd = -1;
+        }
     }
     if (fd < 0)
-        return fail(QStringLiteral("Shared memory block %1 cannot be opened (%2).").arg(name, systemText()));
+        return fail(QStringLiteral("Every name for shared memory block %1 is taken by other users; ask the "
+                                   "administrator to remove the objects named %2 in /dev/shm.")
+                        .arg(name, QFile::decodeName(objectNameOf(name, 0).mid(1)) + QStringLiteral("*")));
 
     auto discard = [&](const QString &sentence, bool remove) {
         // A block made by this call must not outlive a failed open.
@@ -223,8 +252,6 @@ std::unique_ptr<ISharedBlock> openSharedBlock(const QString &name, size_t size, 
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         return discard(QStringLiteral("Shared memory block %1 cannot be examined (%2).").arg(name, systemText()), created);
-    if (!created && st.st_uid != geteuid())
-        return discard(QStringLiteral("Shared memory block %1 belongs to another user; that user's programs must be closed first.").arg(name), false);
 
     if (!created) {
         if (retryFlock(fd, LOCK_EX | LOCK_NB) == 0) {

@@ -23,7 +23,8 @@ public:
     virtual bool remap() = 0;
 };
 
-// POSIX shared memory object "/<name>", mode 0600. Every user holds a shared
+// POSIX shared memory object "/<name>.<uid>", mode 0600 (should another user
+// hold that name, "/<name>.<uid>.1" and so on). Every user holds a shared
 // flock on it; a block that nobody holds is stale. Returns nullptr and sets
 // *error (one sentence) on failure.
 std::unique_ptr<ISharedBlock> openSharedBlock(const QString &name, size_t size, QString *error);

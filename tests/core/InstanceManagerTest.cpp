@@ -3,6 +3,7 @@
 #include <QTemporaryDir>
 #include <QUuid>
 #include <gtest/gtest.h>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -128,6 +129,30 @@ TEST_F(InstanceManagerTest, MoreInstancesGrowTheTable)
     EXPECT_EQ(retakes, 10);
     for (auto &m : all)
         EXPECT_NO_THROW(m->Stop());
+}
+
+TEST_F(InstanceManagerTest, ADamagedTableIsReadOnlyWithinItsMapping)
+{
+    // Count and capacity far beyond the mapping, and negative ones: start-up
+    // reads no slot past the table's end and registers where there is room.
+    const std::pair<int32_t, int32_t> damage[] = {{1 << 30, 1 << 30}, {-5, -5}, {3, 1 << 30}, {1 << 30, 4}};
+    for (const auto &[count, capacity] : damage) {
+        unique = QUuid::createUuid().toString();
+        auto first = make(100, 20);
+        ASSERT_TRUE(first->Start("a"));
+        auto view = platform::openMemorySharedBlock(unique, 0);
+        ASSERT_TRUE(view);
+        std::memcpy(static_cast<char *>(view->data()) + 8, &count, 4);
+        std::memcpy(static_cast<char *>(view->data()) + 12, &capacity, 4);
+
+        auto second = make(200, 20);
+        EXPECT_NO_THROW(EXPECT_TRUE(second->Start("b"))) << count << " / " << capacity;
+        ASSERT_TRUE(view->remap());
+        const int32_t *table = static_cast<const int32_t *>(view->data());
+        EXPECT_LE(size_t(table[3]) * 4 + 16, view->size()) << "the capacity mended";
+        EXPECT_LE(table[2], table[3]);
+        EXPECT_NO_THROW(second->Stop());
+    }
 }
 
 TEST_F(InstanceManagerTest, RestartAfterEveryoneLeftIsAFirstStartAgain)

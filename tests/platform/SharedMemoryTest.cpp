@@ -32,10 +32,13 @@ protected:
     }
     void TearDown() override
     {
-        ::shm_unlink(("/" + m_name).toUtf8().constData());
+        for (const QString &object : {objectName(), objectName() + ".1"})
+            ::shm_unlink(("/" + object).toUtf8().constData());
         PlatformFixture::TearDown();
     }
-    bool objectExists() const { return QFile::exists("/dev/shm/" + m_name); }
+    // Per user: POSIX names are machine-wide.
+    QString objectName(uid_t uid = geteuid()) const { return QString("%1.%2").arg(m_name).arg(uid); }
+    bool objectExists() const { return QFile::exists("/dev/shm/" + objectName()); }
     std::unique_ptr<ISharedBlock> open(size_t size)
     {
         QString error;
@@ -65,7 +68,7 @@ TEST_F(SharedMemoryTest, UsersShareTheBlockAndTheLastOneRemovesIt)
     EXPECT_TRUE(first->created());
     EXPECT_EQ(first->size(), 4096u);
     struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName("/dev/shm/" + m_name).constData(), &st), 0);
+    ASSERT_EQ(::stat(QFile::encodeName("/dev/shm/" + objectName()).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 
     auto second = open(4096);
@@ -103,7 +106,7 @@ TEST_P(StaleBlockTest, IsTakenAsNewAndZeroFilled)
         auto child = holder(8192);
         ASSERT_TRUE(child->ready());
     } else {
-        const int fd = ::shm_open(("/" + m_name).toUtf8().constData(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        const int fd = ::shm_open(("/" + objectName()).toUtf8().constData(), O_RDWR | O_CREAT | O_EXCL, 0600);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(::ftruncate(fd, 8192), 0);
         ASSERT_EQ(::write(fd, "leftover", 8), 8);
@@ -119,6 +122,45 @@ TEST_P(StaleBlockTest, IsTakenAsNewAndZeroFilled)
 
 INSTANTIATE_TEST_SUITE_P(Holders, StaleBlockTest, ::testing::Bool(),
                          [](const auto &info) { return info.param ? "KilledHolder" : "NeverLocked"; });
+
+TEST_F(SharedMemoryTest, OtherUsersNeitherShareNorBlockTheBlock)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "playing a second user needs root";
+    const uid_t other = 65534;
+    char base[] = "/tmp/tessory-users-XXXXXX";
+    ASSERT_NE(::mkdtemp(base), nullptr);
+    ASSERT_EQ(::chmod(base, 01777), 0);
+    // The other user holds a block of the same name, and has planted one
+    // under this user's name.
+    auto child = std::make_unique<Child>([&] {
+        ::setenv("TMPDIR", base, 1);
+        if (::setresgid(other, other, other) != 0 || ::setresuid(other, other, other) != 0)
+            return false;
+        static std::unique_ptr<ISharedBlock> held;
+        held = platform::openSharedBlock(m_name, 4096, nullptr);
+        const int planted = ::shm_open(("/" + objectName(0)).toUtf8().constData(), O_RDWR | O_CREAT | O_EXCL, 0600);
+        return held && held->created() && planted >= 0 && std::strcpy(bytes(*held), "other user");
+    });
+    ASSERT_TRUE(child->ready());
+    EXPECT_TRUE(QFile::exists("/dev/shm/" + objectName(other)));
+
+    auto block = open(4096);
+    ASSERT_TRUE(block);
+    EXPECT_TRUE(block->created()) << "not the other user's block";
+    EXPECT_TRUE(allZero(*block));
+    EXPECT_TRUE(QFile::exists("/dev/shm/" + objectName() + ".1")) << "the planted name passed over";
+    auto again = open(4096);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->created()) << "this user's programs still meet";
+
+    // What the other user leaves behind when killed changes nothing here.
+    child->kill();
+    EXPECT_TRUE(open(4096));
+    ::shm_unlink(("/" + objectName(other)).toUtf8().constData());
+    ::shm_unlink(("/" + objectName(0)).toUtf8().constData());
+    QDir(base).removeRecursively();
+}
 
 TEST_F(SharedMemoryTest, SizesFollowTheLargestRequestAndResize)
 {
