@@ -131,6 +131,8 @@ TSceneInfoArr ParseSceneList(const QString &sceneList)
 {
     const QChar quoteMark(0x01), sceneEnd(0x02), fieldEnd(0x03), itemEnd(0x04);
     TSceneInfoArr scenes;
+    constexpr qint64 kMaxMovieFrames = 65535;
+    qint64 totalFrames = 0;
     const QStringList pieces = SplitTerminated(sceneList, sceneEnd);
     for (const QString &piece : pieces) {
         const QStringList fields = SplitTerminated(piece, fieldEnd);
@@ -142,6 +144,16 @@ TSceneInfoArr ParseSceneList(const QString &sceneList)
             throw StartupError(QStringLiteral("Tessory was started with a negative frame count for scene \"%1\"; "
                                               "start it again from the authoring tool's Commands menu.")
                                    .arg(scene.Name)
+                                   .toStdString());
+        // A movie counts its frames in 16 bits, all scenes together; more
+        // would only make the frame lists exhaust memory.
+        totalFrames += scene.FrameCount;
+        if (totalFrames > kMaxMovieFrames)
+            throw StartupError(QStringLiteral("Tessory was started with more frames than a movie can hold (%1 in "
+                                              "all, at most %2); start it again from the authoring tool's Commands "
+                                              "menu.")
+                                   .arg(totalFrames)
+                                   .arg(kMaxMovieFrames)
                                    .toStdString());
         for (const QString &k : SplitTerminated(fields.value(2), itemEnd))
             scene.KeyFrames << ParseLaunchInteger(k, QStringLiteral("key frame number"));

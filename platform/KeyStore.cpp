@@ -1,5 +1,7 @@
 #include "platform/KeyStore.h"
 
+#include "platform/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -152,21 +154,33 @@ bool parseLine(const QString &line, QMap<QString, QString> *values)
     return true;
 }
 
-// The values of a settings file; nullopt when it is missing, unreadable or
-// damaged in any way, so that a half-understood file never yields wrong values.
-std::optional<QMap<QString, QString>> readFile(const QString &path)
+// What a settings file holds. A damaged file gives no values (so a
+// half-understood file never yields wrong ones) and may be rewritten; one
+// that cannot be read at all, or is no file, must be left as it is.
+struct FileValues {
+    QMap<QString, QString> values;
+    bool keepFile = false;
+    QString problem;
+};
+
+FileValues readFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
-        return std::nullopt;
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize || bytes.contains('\0'))
-        return std::nullopt;
+    FileValues out;
+    const FileContents file = readRegularFile(path, kMaxFileSize);
+    if (file.status == FileContents::Missing)
+        return out;
+    if (file.status == FileContents::NotAFile || file.status == FileContents::Unreadable) {
+        out.keepFile = true;
+        out.problem = file.reason;
+        return out;
+    }
+    if (file.status != FileContents::Read || file.bytes.contains('\0'))
+        return out;
 
     auto decoder = QStringDecoder(QStringDecoder::Utf8);
-    QString text = decoder(bytes);
+    QString text = decoder(file.bytes);
     if (decoder.hasError())
-        return std::nullopt;
+        return out;
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
 
@@ -176,9 +190,10 @@ std::optional<QMap<QString, QString>> readFile(const QString &path)
         if (line.endsWith(u'\r'))
             line.chop(1);
         if (!parseLine(line, &values))
-            return std::nullopt;
+            return out;
     }
-    return values;
+    out.values = values;
+    return out;
 }
 
 QByteArray serialize(const QMap<QString, QString> &values)
@@ -204,7 +219,7 @@ QString homeFolder()
 IniKeyStore::IniKeyStore(const QString &filePath)
     : m_path(filePath)
 {
-    m_values = readFile(m_path).value_or(QMap<QString, QString>());
+    m_values = readFile(m_path).values;
 }
 
 IniKeyStore::~IniKeyStore() = default;
@@ -237,7 +252,13 @@ bool IniKeyStore::flush()
         return true;
     // Other processes write the same file; like registry values, only the
     // ones changed here are replaced, the rest of the file is kept as it is now.
-    QMap<QString, QString> merged = readFile(m_path).value_or(QMap<QString, QString>());
+    FileValues current = readFile(m_path);
+    if (current.keepFile) {
+        // Writing over it would replace what is there with our values alone.
+        m_error = current.problem + QStringLiteral(" The settings were not saved.");
+        return false;
+    }
+    QMap<QString, QString> merged = current.values;
     for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
         if (it.value())
             merged.insert(it.key(), *it.value());
@@ -246,14 +267,19 @@ bool IniKeyStore::flush()
     }
 
     const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!QDir().mkpath(info.absolutePath())) {
+        m_error = QStringLiteral("The settings folder %1 cannot be created; check that its parent folder is writable.")
+                      .arg(info.absolutePath());
         return false;
+    }
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const QByteArray bytes = serialize(merged);
-    if (file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        m_error = QStringLiteral("The settings file %1 cannot be written (%2); check that its folder is writable.")
+                      .arg(m_path, file.errorString());
         return false;
+    }
+    m_error.clear();
 
     m_values = merged;
     m_pending.clear();

@@ -18,10 +18,14 @@ public:
     virtual void deleteValue(const QString &name) = 0;
     // Writes pending changes; false when the backing store could not be written.
     virtual bool flush() = 0;
+    // Why the last flush failed, one sentence.
+    virtual QString errorString() const { return {}; }
 };
 
 // The settings file: one INI section, every value a string. A damaged file
-// reads as empty (defaults apply); it is rewritten on flush.
+// reads as empty (defaults apply); it is rewritten on flush. One that cannot
+// be read, or is not a regular file, also reads as empty but is never
+// written over.
 class IniKeyStore final : public IKeyStore {
 public:
     explicit IniKeyStore(const QString &filePath);
@@ -30,11 +34,13 @@ public:
     void setValue(const QString &name, const QString &text) override;
     void deleteValue(const QString &name) override;
     bool flush() override;
+    QString errorString() const override { return m_error; }
     QString filePath() const { return m_path; }
 
 private:
     QString m_path;
     QMap<QString, QString> m_values;
+    QString m_error;
     bool m_dirty = false;
     // Changes since the last flush; nullopt marks a deleted value.
     QMap<QString, std::optional<QString>> m_pending;

@@ -135,8 +135,7 @@ int main(int argc, char *argv[])
     const int result = app.exec();
 
     if (!SaveSettings(*key))
-        std::fprintf(stderr, "Tessory could not write its settings to %s; check that the folder is writable.\n",
-                     qPrintable(platform::tessorySettingsPath()));
+        std::fprintf(stderr, "Tessory: %s\n", qPrintable(key->errorString()));
     try {
         mainForm->AMInstanceManager().Stop();
     } catch (const std::exception &e) {

@@ -71,13 +71,15 @@ TEST(ParseSceneList, DecodesTheLaunchExample)
         EXPECT_EQ(scenes[0].FrameLabels[f], f < 5 ? "intro" : "") << f;
 }
 
+static QString scene(const QString &name, int count, const QString &labels)
+{
+    return name + FIELD + QString::number(count) + FIELD + FIELD + labels + FIELD + SCENE;
+}
+
 TEST(ParseSceneList, EdgeCases)
 {
     EXPECT_TRUE(ParseSceneList("").isEmpty());
 
-    auto scene = [](const QString &name, int count, const QString &labels) {
-        return name + FIELD + QString::number(count) + FIELD + FIELD + labels + FIELD + SCENE;
-    };
     // First frames accumulate; an empty label field gives only empty labels.
     const TSceneInfoArr three = ParseSceneList(scene("a", 10, "") + scene("b", 5, "") + scene("c", 7, ""));
     ASSERT_EQ(three.size(), 3);
@@ -98,6 +100,15 @@ TEST(ParseSceneList, EdgeCases)
     EXPECT_EQ(clipped[0].FrameLabels, (QStringList{"a", "", "b"}));
     const TSceneInfoArr huge = ParseSceneList(scene("s", 2, QString("a") + ITEM + "2147483647" + ITEM + "2147483647" + ITEM));
     EXPECT_EQ(huge[0].FrameLabels, (QStringList{"", ""}));
+}
+
+TEST(ParseSceneList, RefusesMoreFramesThanAMovieCanHold)
+{
+    // 2^31 frames would make a label list of 2^31 entries.
+    EXPECT_THROW(ParseSceneList(scene("s", 2147483647, "")), StartupError);
+    // The limit counts all scenes together.
+    EXPECT_EQ(ParseSceneList(scene("a", 40000, "") + scene("b", 25535, "")).size(), 2);
+    EXPECT_THROW(ParseSceneList(scene("a", 40000, "") + scene("b", 25536, "")), StartupError);
 }
 
 TEST(ParseSceneList, RefusesNonNumericFields)

@@ -2,6 +2,9 @@
 
 #include "platform/KeyStore.h"
 
+#include <functional>
+#include <sys/stat.h>
+
 using platform::IniKeyStore;
 
 namespace {
@@ -86,6 +89,39 @@ TEST_F(KeyStoreTest, FailedFlushReportsAndKeepsTheChanges)
     IniKeyStore onFolder(root() + "/config");
     onFolder.setValue("A", "1");
     EXPECT_FALSE(onFolder.flush());
+}
+
+TEST_F(KeyStoreTest, WhatIsNoReadableFileReadsAsEmptyAndIsLeftAlone)
+{
+    // A FIFO would block start-up for ever; a folder or an unreadable file
+    // must not be replaced by this run's values alone.
+    QDir().mkpath(root() + "/config/Omberline");
+    const QByteArray path = QFile::encodeName(conf());
+    const std::pair<const char *, std::function<void()>> cases[] = {
+        {"fifo", [&] { ASSERT_EQ(::mkfifo(path.constData(), 0600), 0); }},
+        {"folder", [&] { ASSERT_TRUE(QDir().mkpath(conf())); }},
+        {"unreadable", [&] {
+             writeConf("Kept=1\n");
+             ASSERT_EQ(::chmod(path.constData(), 0), 0);
+         }},
+    };
+    for (const auto &[name, make] : cases) {
+        if (std::string(name) == "unreadable" && geteuid() == 0)
+            continue; // root reads every file
+        make();
+        IniKeyStore store(conf());
+        EXPECT_EQ(store.value("Kept"), std::nullopt) << name;
+        store.setValue("A", "1");
+        EXPECT_FALSE(store.flush()) << name;
+        EXPECT_TRUE(store.errorString().contains(conf())) << name << ": " << qPrintable(store.errorString());
+        EXPECT_FALSE(store.errorString().contains("writable")) << name;
+        struct stat st {};
+        ASSERT_EQ(::lstat(path.constData(), &st), 0);
+        EXPECT_FALSE(S_ISREG(st.st_mode) && st.st_mode & 0400) << name << " was replaced";
+        ::chmod(path.constData(), 0600);
+        QDir(conf()).removeRecursively();
+        QFile::remove(conf());
+    }
 }
 
 TEST_F(KeyStoreTest, FlushKeepsWhatOtherWritersChanged)

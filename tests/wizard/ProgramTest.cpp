@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+
+#include <sys/stat.h>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -123,6 +125,24 @@ TEST_F(ProgramTest, AKilledWizardDoesNotBlockTheNextStart)
     QProcess *next = start();
     EXPECT_TRUE(client->waitForInputIdle(next->processId(), 20000)) << "the next wizard was refused";
     EXPECT_EQ(next->state(), QProcess::Running);
+}
+
+TEST_F(ProgramTest, ASettingsFileThatIsAFifoNeitherHangsStartUpNorIsReplaced)
+{
+    QDir().mkpath(tmp.path() + "/config/Omberline");
+    const QByteArray fifo = QFile::encodeName(tmp.path() + "/config/Omberline/Tessory.conf");
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    QProcess *p = start();
+    ASSERT_TRUE(client->waitForInputIdle(p->processId(), 20000));
+    // Its window answers once the wizard runs.
+    ASSERT_TRUE(client->rectangle(p->processId())) << "no window";
+    ::kill(pid_t(p->processId()), SIGTERM);
+    ASSERT_TRUE(p->waitForFinished(20000));
+    EXPECT_EQ(p->exitCode(), 0);
+    EXPECT_TRUE(p->readAllStandardError().contains("is not a regular file"));
+    struct stat st {};
+    ASSERT_EQ(::lstat(fifo.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(ProgramTest, FlaLaunchWithoutTheExtensionLibraryEndsSilently)
