@@ -103,14 +103,24 @@ ErrorSink SetErrorSink(ErrorSink sink)
     return sink;
 }
 
-void ShowErrorMessage(const QString &text)
+static void ShowMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
     if (errorSink) {
         errorSink(text);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok);
+    QMessageBox box(icon, title, text, QMessageBox::Ok);
     box.exec();
+}
+
+void ShowErrorMessage(const QString &text)
+{
+    ShowMessageBox(QMessageBox::Critical, QStringLiteral("Error"), text);
+}
+
+void ShowWarningMessage(const QString &text)
+{
+    ShowMessageBox(QMessageBox::Warning, QStringLiteral("Warning"), text);
 }
 
 void SetChildControlsEnabled(QWidget *container, bool enabled)

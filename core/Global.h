@@ -85,10 +85,13 @@ int32_t ScaledPixels(int32_t size72, int32_t dpi);
 
 // A modal error box with one OK button.
 void ShowErrorMessage(const QString &text);
+// The same for what went through but differently from what was asked.
+void ShowWarningMessage(const QString &text);
 // Gives every control inside container (recursively, the container itself
 // excluded) the enabled state.
 void SetChildControlsEnabled(QWidget *container, bool enabled);
 
-// Lets tests and tools replace the error box (the wizard never does).
+// Lets tests and tools replace the error and warning boxes (the wizard
+// never does).
 using ErrorSink = std::function<void(const QString &)>;
 ErrorSink SetErrorSink(ErrorSink sink);

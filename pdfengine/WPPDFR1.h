@@ -105,6 +105,8 @@ enum ActionId : int32_t {
 };
 
 enum CallbackKind : int32_t { cbMessage = 1, cbInputPageCount = 2, cbPageData = 3, cbMergeText = 4 };
+// The value of a message: how it bears on the action that sent it.
+enum MessageValue : int32_t { msgError = 0, msgWarning = 1, msgInformation = 2 };
 
 inline constexpr uint32_t kPageRecordFlags = 0x80000010;
 inline constexpr int32_t kVersionValue = 200;

@@ -56,13 +56,16 @@ qint64 FileSizeOf(const QString &path)
 }
 
 // Whether path can take a new file: nothing there, or a file that the
-// folder lets us replace.
+// folder lets us replace and that is not marked read-only (the mode bits
+// count even for root, who may write anything).
 bool CanReplace(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
-    return !info.isDir() && QFileInfo(info.absolutePath()).isWritable();
+    const bool readOnly = info.exists() && !(info.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteGroup |
+                                                                   QFileDevice::WriteOther));
+    return !info.isDir() && !readOnly && info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
 }
 
 const QString generalMessage = QStringLiteral(
@@ -400,8 +403,15 @@ bool TPDFCreator::CreatePDF()
     std::unique_ptr<TWPPDFPrinter> pdf;
     if (progress)
         progress->Start(QStringLiteral("Creating PDF File"));
+    QStringList warnings;
     try {
         pdf = std::make_unique<TWPPDFPrinter>();
+        // The engine's remarks (a repaired front file, a font embedded) are
+        // the user's to see once the file is written.
+        pdf->SetOnError([&warnings](TWPCustomPDFExport *, const QString &message, int value) {
+            if (value == wppdf::msgWarning && !warnings.contains(message))
+                warnings << message;
+        });
         const int resolution = Resolution();
         if (IsSWFMode)
             m_capture = std::make_unique<TPictureRecoders>(
@@ -475,6 +485,8 @@ bool TPDFCreator::CreatePDF()
         progress->Finish();
     if (!failure.isEmpty())
         ShowErrorMessage(failure);
+    else if (completed && !cancelled && !warnings.isEmpty())
+        ShowWarningMessage(warnings.join(u'\n'));
     return completed && !cancelled && failure.isEmpty();
 }
 

@@ -402,6 +402,36 @@ TEST_F(PdfWriter, FailuresAreShownAndLeaveNoFile)
     EXPECT_FALSE(QFile::exists(Output()));
 }
 
+TEST_F(PdfWriter, TheEnginesWarningsAreShownOnceTheFileIsWritten)
+{
+    MakeFrames(1);
+    // A front file whose cross-reference table points nowhere: the engine
+    // repairs it and says so.
+    const QString front = dir.filePath(QStringLiteral("Front.pdf"));
+    {
+        TWPPDFPrinter pdf;
+        pdf.SetFilename(front);
+        pdf.BeginDoc();
+        pdf.StartPage(300, 300);
+        pdf.EndPage();
+        pdf.EndDoc();
+    }
+    QFile file(front);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    const qsizetype xref = bytes.lastIndexOf("startxref\n");
+    ASSERT_GT(xref, 0);
+    bytes.replace(xref + 10, bytes.indexOf('\n', xref + 10) - xref - 10, "999999");
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+    c().cmbxInputFile->setEditText(front);
+    ASSERT_TRUE(Write()) << errors.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("repaired"))) << errors[0].toStdString();
+    EXPECT_TRUE(QFile::exists(Output()));
+}
+
 TEST_F(PdfWriter, OutputChecksStopBeforeWriting)
 {
     MakeFrames(2);
@@ -433,6 +463,21 @@ TEST_F(PdfWriter, OutputChecksStopBeforeWriting)
     EXPECT_EQ(errors, QStringList{QStringLiteral("Please close the PDF file that you're trying to overwrite.")});
     EXPECT_EQ(shownFor, c().edtPDFFile);
     EXPECT_TRUE(progress.captions.isEmpty()); // nothing was started
+
+    // A sheet marked read-only is not replaced, not even by root.
+    errors.clear();
+    c().edtPDFFile->setText(QStringLiteral("sheet"));
+    QFile kept(Output());
+    ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
+    kept.write("earlier sheet");
+    kept.close();
+    ASSERT_TRUE(kept.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(errors, QStringList{QStringLiteral("Please close the PDF file that you're trying to overwrite.")});
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("earlier sheet"));
+    kept.close();
+    ASSERT_TRUE(kept.remove());
 
     // A front file differing only in case is another file: it must exist.
     errors.clear();
