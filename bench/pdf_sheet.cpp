@@ -42,7 +42,7 @@
 #include "platform/JpegImage.h"
 #include "sheet/LabelPatterns.h"
 #include "sheet/PDFCreator.h"
-#include "sheet/SheetControls.h"
+#include "sheet/PictureSource.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -326,17 +326,16 @@ int writerChild(int argc, char **argv, bool swf, const QStringList &pictures, co
     AppTitle = QStringLiteral("Tessory v1.0");
     TempImageBase = out.absoluteDir().filePath(QStringLiteral("VELUMOR"));
 
-    TSheetControlSet set;
-    TLayoutControls &c = set.controls;
-    c.edtPDFDirectory->setText(out.absolutePath() + QLatin1Char('/'));
-    c.edtPDFFile->setText(out.completeBaseName());
-    c.chbxSetFramesPerPage->setChecked(true);
-    c.spedtColumnsPerPage->setValue(4);
-    c.spedtRowsPerPage->setValue(5);
-    c.chbxLabelFrames->setChecked(true);
-    if (!TSheetControlSet::ChooseItem(c.cmbxImageResolution, QStringLiteral("72")) ||
-        !TSheetControlSet::ChooseItem(c.cmbxImageQuality, QString::number(kQuality)))
-        die("the resolution or quality is not offered");
+    // The wizard's defaults, but for the grid and the viewer.
+    TSheetSettings c;
+    c.OutputFile = out.absoluteFilePath();
+    c.SetFramesPerPage = true;
+    c.Columns = 4;
+    c.Rows = 5;
+    c.LabelFrames = true;
+    c.Resolution = 72;
+    c.Quality = kQuality;
+    c.ViewFile = false;
 
     const int n = pictures.size();
     TSceneInfo scene;
@@ -361,14 +360,18 @@ int writerChild(int argc, char **argv, bool swf, const QStringList &pictures, co
     const double setup = now() - setupStart;
 
     const double start = now(), cpuStart = cpuNow();
-    ExpandLabelTexts(selection, c.cmbxNonKeyFrameLabel->currentText(), c.cmbxKeyFrameLabel->currentText());
-    MeasureLabelTexts(selection, set.labelFont);
+    ExpandLabelTexts(selection, c.NonKeyFrameLabel, c.KeyFrameLabel);
+    MeasureLabelTexts(selection, c.LabelFont);
     TPDFCreator creator(&selection);
-    creator.SetControls(c);
-    if (!creator.CalculateLayout(nullptr))
+    if (!creator.CalculateLayout(c, TSheetSetting::Other))
         die("the layout failed");
     const double layout = now() - start;
-    const bool written = creator.CreatePDF();
+    std::unique_ptr<TPictureSource> source;
+    if (swf)
+        source = std::make_unique<TCapturedPictures>(QSize(MovieWidth, MovieHeight));
+    else
+        source = std::make_unique<TExportedPictures>(*server);
+    const bool written = creator.CreatePDF(c, *source);
     const double inner = now() - start;
     const double innerCpu = cpuNow() - cpuStart;
     FlashServer = nullptr;

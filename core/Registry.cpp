@@ -9,9 +9,14 @@ QString TRegistry::ReadString(const QString &name, const QString &def) const
 
 int TRegistry::ReadInteger(const QString &name, int def) const
 {
+    return ReadIntegerValue(name).value_or(def);
+}
+
+std::optional<int> TRegistry::ReadIntegerValue(const QString &name) const
+{
     const auto text = m_store.value(name);
     if (!text)
-        return def;
+        return std::nullopt;
     int i = 0;
     while (i < text->size() && (*text)[i].unicode() <= 32)
         ++i;
@@ -20,10 +25,10 @@ int TRegistry::ReadInteger(const QString &name, int def) const
     if (!body.isEmpty() && (body[0] == QLatin1Char('-') || body[0] == QLatin1Char('+')))
         body = body.mid(1);
     if (body.isEmpty() || !std::all_of(body.begin(), body.end(), [](QChar c) { return c.isDigit() && c.unicode() < 128; }))
-        return def;
+        return std::nullopt;
     bool ok = false;
     const int v = digits.toInt(&ok, 10);
-    return ok ? v : def;
+    return ok ? std::optional<int>(v) : std::nullopt;
 }
 
 bool TRegistry::ReadBool(const QString &name, bool def) const

@@ -4,6 +4,7 @@
 #include "platform/KeyStore.h"
 
 #include <QString>
+#include <optional>
 
 class QComboBox;
 
@@ -15,6 +16,8 @@ public:
     QString ReadString(const QString &name, const QString &def) const;
     // Decimal only (optional sign, leading blanks); anything else gives def.
     int ReadInteger(const QString &name, int def) const;
+    // The same without a default: nothing when missing or unreadable.
+    std::optional<int> ReadIntegerValue(const QString &name) const;
     // Read as an integer with def as 0/1; any non-zero value is true.
     bool ReadBool(const QString &name, bool def) const;
 

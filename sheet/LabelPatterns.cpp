@@ -70,22 +70,12 @@ QString PutOrRemove(QString text, const QString &flag, const QString &value)
     return text.replace(flag, value, Qt::CaseInsensitive);
 }
 
-bool LabelsOn(const TLayoutControls &controls)
-{
-    return controls.chbxLabelFrames && controls.chbxLabelFrames->isChecked();
-}
-
 void ClearLabels(TFrameSelection &selection)
 {
     for (TFrame &frame : selection.Frames)
         frame.LabelText.clear();
     selection.LabelWidth = 0;
     selection.LabelHeight = 0;
-}
-
-QString PatternOf(const QComboBox *combo)
-{
-    return combo ? combo->currentText() : QString();
 }
 
 } // namespace
@@ -174,30 +164,30 @@ void MeasureLabelTexts(TFrameSelection &selection, const QFont &font)
     selection.LabelHeight = height;
 }
 
-void UpdateFrameLabels(TFrameSelection &selection, const TLayoutControls &controls)
+void UpdateFrameLabels(TFrameSelection &selection, const TSheetSettings &settings)
 {
-    if (LabelsOn(controls))
-        ExpandFrameLabels(selection, controls);
+    if (settings.LabelFrames)
+        ExpandFrameLabels(selection, settings);
     else
         ClearLabels(selection);
 }
 
-void ExpandFrameLabels(TFrameSelection &selection, const TLayoutControls &controls)
+void ExpandFrameLabels(TFrameSelection &selection, const TSheetSettings &settings)
 {
-    if (!LabelsOn(controls)) {
+    if (!settings.LabelFrames) {
         ClearLabels(selection);
         return;
     }
     TBusyCursor busy;
-    ExpandLabelTexts(selection, PatternOf(controls.cmbxNonKeyFrameLabel), PatternOf(controls.cmbxKeyFrameLabel));
-    MeasureFrameLabels(selection, controls);
+    ExpandLabelTexts(selection, settings.NonKeyFrameLabel, settings.KeyFrameLabel);
+    MeasureFrameLabels(selection, settings);
 }
 
-void MeasureFrameLabels(TFrameSelection &selection, const TLayoutControls &controls)
+void MeasureFrameLabels(TFrameSelection &selection, const TSheetSettings &settings)
 {
-    if (!LabelsOn(controls)) {
+    if (!settings.LabelFrames) {
         ClearLabels(selection);
         return;
     }
-    MeasureLabelTexts(selection, controls.labelFont ? controls.labelFont() : QFont());
+    MeasureLabelTexts(selection, settings.LabelFont);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Frame labels: pattern expansion and the label extent.
 #include "core/Global.h"
-#include "sheet/LayoutSource.h"
+#include "sheet/SheetSettings.h"
 
 #include <QSize>
 
@@ -22,8 +22,8 @@ QSize MeasureLabel(const QString &text, const QFont &font);
 // 0 by 0 for an empty selection.
 void MeasureLabelTexts(TFrameSelection &selection, const QFont &font);
 
-// The selection's label operations on the steps' controls. With labels off
+// The selection's label operations on the sheet settings. With labels off
 // all three leave every label empty and the extent 0 by 0.
-void UpdateFrameLabels(TFrameSelection &selection, const TLayoutControls &controls);
-void ExpandFrameLabels(TFrameSelection &selection, const TLayoutControls &controls);
-void MeasureFrameLabels(TFrameSelection &selection, const TLayoutControls &controls);
+void UpdateFrameLabels(TFrameSelection &selection, const TSheetSettings &settings);
+void ExpandFrameLabels(TFrameSelection &selection, const TSheetSettings &settings);
+void MeasureFrameLabels(TFrameSelection &selection, const TSheetSettings &settings);

@@ -1,59 +1,21 @@
 #include "sheet/PDFCreator.h"
 
-#include "controls/RadioGroup.h"
-#include "movie/FlashServer.h"
 #include "pdfengine/WPPDFR2.h"
-#include "platform/JpegImage.h"
 #include "platform/Shell.h"
 #include "sheet/FontFile.h"
-#include "sheet/PictureRecoders.h"
+#include "sheet/PictureSource.h"
+#include "sheet/SheetHost.h"
 #include "sheet/SheetProgress.h"
 
-#include <QAbstractButton>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
-#include <QGroupBox>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTimer>
-#include <QToolButton>
 #include <climits>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
 
 namespace {
-
-int64_t ValueOf(const QSpinBox *edit)
-{
-    return edit ? edit->value() : 0;
-}
-
-bool Checked(const QCheckBox *box)
-{
-    return box && box->isChecked();
-}
-
-QString TextOf(const QLineEdit *edit)
-{
-    return edit ? edit->text() : QString();
-}
-
-QString TextOf(const QComboBox *box)
-{
-    return box ? box->currentText() : QString();
-}
-
-qint64 FileSizeOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.size() : 0;
-}
 
 // Whether path can take a new file: nothing there, or a file that the
 // folder lets us replace and that is not marked read-only (the mode bits
@@ -67,10 +29,6 @@ bool CanReplace(const QString &path)
                                                                    QFileDevice::WriteOther));
     return !info.isDir() && !readOnly && info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
 }
-
-const QString generalMessage = QStringLiteral(
-    "The page preview cannot be created.\nSet smaller page dimensions or different page orientation\n"
-    "or smaller page margins or  smaller font of the frame labels\nor shorter frame labels or less frames per page.");
 
 // More cells than any page can show; beyond this the box arrays would only
 // exhaust memory.
@@ -89,25 +47,24 @@ int64_t TPDFCreator::MmToPoints(int64_t mm)
     return points > INT_MAX || points < INT_MIN ? -1 : points;
 }
 
-bool TPDFCreator::CalculateLayout(QWidget *cause)
+bool TPDFCreator::CalculateLayout(const TSheetSettings &c, TSheetSetting cause)
 {
     m_layoutValid = false;
-    const TLayoutControls &c = m_controls;
     const auto fail = [&] {
-        if (!m_failingControl)
-            m_failingControl = cause;
-        ReportLayoutError();
+        if (m_failingSetting == TSheetSetting::None)
+            m_failingSetting = cause;
+        ReportLayoutError(c);
         return false;
     };
 
-    const int64_t pageW = ValueOf(c.spedtPageWidth);
-    const int64_t pageH = ValueOf(c.spedtPageHeight);
-    const int64_t left = ValueOf(c.spedtPageLeftMargin);
-    const int64_t right = ValueOf(c.spedtPageRightMargin);
-    const int64_t top = ValueOf(c.spedtPageTopMargin);
-    const int64_t bottom = ValueOf(c.spedtPageBottomMargin);
-    const bool labels = Checked(c.chbxLabelFrames);
-    const bool userGrid = Checked(c.chbxSetFramesPerPage);
+    const int64_t pageW = c.PageWidth;
+    const int64_t pageH = c.PageHeight;
+    const int64_t left = c.LeftMargin;
+    const int64_t right = c.RightMargin;
+    const int64_t top = c.TopMargin;
+    const int64_t bottom = c.BottomMargin;
+    const bool labels = c.LabelFrames;
+    const bool userGrid = c.SetFramesPerPage;
 
     int64_t PW = MmToPoints(pageW);
     int64_t PH = MmToPoints(pageH);
@@ -115,11 +72,11 @@ bool TPDFCreator::CalculateLayout(QWidget *cause)
     int64_t UH = MmToPoints(pageH - top - bottom);
     int64_t X = MmToPoints(left);
     int64_t Y = MmToPoints(top);
-    const int64_t S = MmToPoints(ValueOf(c.spedtImageSpace));
-    const int64_t T = labels ? MmToPoints(ValueOf(c.spedtTextSpace)) : 0;
+    const int64_t S = MmToPoints(c.ImageSpace);
+    const int64_t T = labels ? MmToPoints(c.TextSpace) : 0;
 
-    int64_t cols = userGrid ? ValueOf(c.spedtColumnsPerPage) : 1;
-    int64_t rows = userGrid ? ValueOf(c.spedtRowsPerPage) : 1;
+    int64_t cols = userGrid ? c.Columns : 1;
+    int64_t rows = userGrid ? c.Rows : 1;
 
     const int64_t LH = m_selection ? m_selection->LabelHeight : 0;
     const int64_t LW = m_selection ? m_selection->LabelWidth : 0;
@@ -137,7 +94,7 @@ bool TPDFCreator::CalculateLayout(QWidget *cause)
     };
     double k = scale(UW, UH);
     bool turned = false;
-    if (c.rgOrientation && c.rgOrientation->ItemIndex() == 2) {
+    if (c.Orientation == TOrientation::Auto) {
         const double kTurned = scale(UH, UW);
         if (kTurned > k) {
             k = kTurned;
@@ -155,11 +112,11 @@ bool TPDFCreator::CalculateLayout(QWidget *cause)
     const int64_t w = int64_t(wReal);
     const int64_t h = int64_t(hReal);
 
-    QWidget *const recorded = m_failingControl;
-    m_failingControl = nullptr;
+    const TSheetSetting recorded = m_failingSetting;
+    m_failingSetting = TSheetSetting::None;
 
     if (turned) {
-        const bool fromPortrait = !c.rgOrientation || c.rgOrientation->Tag() == 0;
+        const bool fromPortrait = c.OrientationTag != TOrientation::Landscape;
         const int64_t newX = fromPortrait ? PH - Y - UH : Y;
         const int64_t newY = fromPortrait ? X : PW - X - UW;
         X = newX;
@@ -176,12 +133,12 @@ bool TPDFCreator::CalculateLayout(QWidget *cause)
     if (frameCount == 1)
         cols = rows = 1;
     if (cols <= 0 || rows <= 0 || cols * rows > maxCells) {
-        m_failingControl = recorded;
+        m_failingSetting = recorded;
         return fail();
     }
     m_pageCount = int((frameCount + cols * rows - 1) / (cols * rows));
 
-    if (Checked(c.chbxCenterPageContents)) {
+    if (c.CenterPageContents) {
         X += S + (UW - (w + 2 * S) * cols) / 2;
         Y += S + (UH - rows * (h + band)) / 2;
     } else {
@@ -214,191 +171,90 @@ bool TPDFCreator::CalculateLayout(QWidget *cause)
     return true;
 }
 
-void TPDFCreator::ReportLayoutError()
+void TPDFCreator::Report(TSheetSetting setting, const QString &message)
 {
-    QWidget *control = m_failingControl;
-    if (!control)
+    if (m_host)
+        m_host->ReportSetting(setting, message);
+    else
+        ShowErrorMessage(message);
+}
+
+void TPDFCreator::ReportLayoutError(const TSheetSettings &settings)
+{
+    if (m_failingSetting == TSheetSetting::None)
         return;
-    const TLayoutControls &c = m_controls;
-    const auto is = [control](const QWidget *w) { return w && control == w; };
-
-    QString message;
-    if (MovieWidth <= 0 || MovieHeight <= 0)
-        ; // no movie frame: only the general message fits
-    else if (is(c.cmbxPageSize))
-        message = "The dimensions of the page are too small.\nSet a page size with larger dimensions.";
-    else if (is(c.spedtPageWidth))
-        message = "The page width is too small.\nSet larger page width.";
-    else if (is(c.spedtPageHeight))
-        message = "The page height is too small.\nSet larger page height.";
-    else if (is(c.rgOrientation))
-        message = "The dimensions of the page are too small.\nSet different page orientation.";
-    else if (is(c.spedtPageLeftMargin))
-        message = "The left page margin is too large.\nSet smaller left page margin.";
-    else if (is(c.spedtPageRightMargin))
-        message = "The right page margin is too large.\nSet smaller right page margin.";
-    else if (is(c.spedtPageTopMargin))
-        message = "The top page margin is too large.\nSet smaller top page margin.";
-    else if (is(c.spedtPageBottomMargin))
-        message = "The bottom page margin is too large.\nSet smaller bottom page margin.";
-    else if (is(c.spedtImageSpace))
-        message = "The space around images is too large.\nSet smaller space around images.";
-    else if (is(c.spedtTextSpace))
-        message = "The space around image labels is too large.\nSet smaller space around image labels.";
-    else if (is(c.chbxLabelFrames) && Checked(c.chbxLabelFrames))
-        message = "The font of the frame labels is too large or the frame labels are too long.\n"
-                  "Set smaller font of the frame labels or shorter frame labels.";
-    else if (is(c.cmbxNonKeyFrameLabel))
-        message = "The label of the non-key frames is too long or the font of the frame labels is too large.\n"
-                  "Set shorter label of the non-key frames or smaller font of the frame labels.";
-    else if (is(c.bitbtnEditNonKeyFrameLabel))
-        message = "The label of the non-key frames is too long.\n"
-                  "Set shorter label of the non-key frames or press the Cancel button.";
-    else if (is(c.cmbxKeyFrameLabel))
-        message = "The label of the key frames is too long or the font of the frame labels is too large.\n"
-                  "Set shorter label of the key frames or smaller font of the frame labels.";
-    else if (is(c.bitbtnEditKeyFrameLabel))
-        message = "The label of key frames is too long.\n"
-                  "Set shorter label of the key frames or press the Cancel button.";
-    else if (is(c.bitbtnImageLabelsFont))
-        message = "The font of the frame labels is too large.\n"
-                  "Set smaller font of the frame labels or press the Cancel button.";
-    else if (is(c.chbxSetFramesPerPage) && Checked(c.chbxSetFramesPerPage))
-        message = "Too many frames per page.\nSet less columns or rows per page.";
-    else if (is(c.spedtColumnsPerPage))
-        message = "Too many columns per page.\nSet less columns per page.";
-    else if (is(c.spedtRowsPerPage))
-        message = "Too many rows per page.\nSet less rows per page.";
-
-    if (message.isEmpty()) {
-        ShowErrorMessage(generalMessage);
-        return;
-    }
-
-    if (c.showStepOf)
-        c.showStepOf(control);
-    ShowErrorMessage(message);
-
-    if (is(c.chbxLabelFrames)) {
-        if (c.grbxLabelFrames)
-            c.grbxLabelFrames->setFocus();
-    } else if (is(c.chbxSetFramesPerPage)) {
-        if (c.grbxFramesPerPage)
-            c.grbxFramesPerPage->setFocus();
-    } else if (control->isEnabled() && control->focusPolicy() != Qt::NoFocus) {
-        control->setFocus();
-        if (auto *spin = qobject_cast<QAbstractSpinBox *>(control))
-            spin->selectAll();
-    }
-
-    // Later, so the editor or font dialog does not open inside the handler
-    // that asked for this layout.
-    if (qobject_cast<QPushButton *>(control) || qobject_cast<QToolButton *>(control))
-        QTimer::singleShot(0, static_cast<QAbstractButton *>(control), &QAbstractButton::click);
+    const bool movieKnown = MovieWidth > 0 && MovieHeight > 0;
+    const QString message = LayoutErrorMessage(m_failingSetting, settings, movieKnown);
+    if (IsGeneralLayoutError(m_failingSetting, settings, movieKnown))
+        ShowErrorMessage(message);
+    else
+        Report(m_failingSetting, message);
 }
 
-QString TPDFCreator::OutputFileName() const
+bool TPDFCreator::CalculateLayout(TSheetSetting cause)
 {
-    const TLayoutControls &c = m_controls;
-    if (!c.edtPDFDirectory || !c.edtPDFFile)
-        return QString();
-    return ChangeFileExt(c.edtPDFDirectory->text() + c.edtPDFFile->text(), QStringLiteral(".pdf"));
+    return m_host && CalculateLayout(m_host->Settings(), cause);
 }
 
-int TPDFCreator::Resolution() const
+bool TPDFCreator::CreatePDF()
 {
-    return m_controls.cmbxImageResolution ? m_controls.cmbxImageResolution->currentText().toInt() : 72;
-}
-
-int TPDFCreator::Quality() const
-{
-    return m_controls.cmbxImageQuality ? m_controls.cmbxImageQuality->currentText().toInt() : 70;
-}
-
-QByteArray TPDFCreator::ReencodePicture(const QString &path, QSize size, int quality)
-{
-    platform::JpegRecoder recoder(size, quality);
-    QString error;
-    const QByteArray jpeg = recoder.recodeFile(path, &error);
-    if (jpeg.isEmpty())
-        throw std::runtime_error(error.toStdString());
-    return jpeg;
+    return m_host && CreatePDF(m_host->Settings(), m_host->Pictures());
 }
 
 double TPDFCreator::EstimateFileSize()
 {
+    return m_host ? EstimateFileSize(m_host->Settings(), m_host->Pictures()) : 0;
+}
+
+double TPDFCreator::EstimateFileSize(const TSheetSettings &c, TPictureSource &pictures)
+{
     if (!m_selection || m_selection->FrameCount() == 0)
         return 0;
-    const TLayoutControls &c = m_controls;
-    const int resolution = Resolution();
-    const int quality = Quality();
     const TFrame &first = m_selection->Frames.first();
-    const double firstSize = double(FileSizeOf(first.FileName));
-
-    double converted = 0;
-    if (IsSWFMode) {
-        try {
-            converted = double(
-                ReencodePicture(first.FileName,
-                                QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution)),
-                                quality)
-                    .size());
-        } catch (const std::exception &) {
-            converted = 0; // an unreadable picture adds nothing
-        }
-    } else if (FlashServer) {
-        FlashServer->SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, quality, 100)));
-        FlashServer->ExportFrame(first.SceneIndex, first.FrameIndex);
-        converted = double(FileSizeOf(ExportImageFileName()));
-    }
+    const double firstSize = pictures.StoredBytes(first);
+    const double converted = pictures.ConvertedBytes(first, c.Resolution, c.Quality);
     // With no first picture to compare, the pictures are counted as they are.
     const double ratio = firstSize > 0 ? converted / firstSize : 1.0;
 
     double total = firstSize;
     for (int i = 1; i < m_selection->FrameCount(); ++i)
-        total += double(FileSizeOf(m_selection->Frames.at(i).FileName));
+        total += pictures.StoredBytes(m_selection->Frames.at(i));
     double estimate = total * ratio + 12288 + double(std::max(m_pageCount, 1) - 1) * 7168;
 
-    if (c.chbxEmbedFontSubset && c.chbxEmbedFontSubset->isEnabled() && c.chbxEmbedFontSubset->isChecked()) {
-        const QFont font = c.labelFont ? c.labelFont() : QFont();
-        const QString file = FindFontFile(font.family(), font.bold(), font.italic());
+    if (c.LabelFrames && c.EmbedFontSubset) {
+        const QString file = FindFontFile(c.LabelFont.family(), c.LabelFont.bold(), c.LabelFont.italic());
         const QFileInfo info(file);
         estimate += !file.isEmpty() && info.isFile() ? double(info.size()) : 153600.0;
     }
     return estimate;
 }
 
-bool TPDFCreator::CreatePDF()
+bool TPDFCreator::CreatePDF(const TSheetSettings &c, TPictureSource &pictures)
 {
     if (!m_layoutValid) {
-        ReportLayoutError();
+        ReportLayoutError(c);
         return false;
     }
-    const TLayoutControls &c = m_controls;
-    const auto refuse = [&c](QWidget *control, const QString &message) {
-        if (c.showStepOf && control)
-            c.showStepOf(control);
-        ShowErrorMessage(message);
-        if (control)
-            control->setFocus();
+    const auto refuse = [this](TSheetSetting setting, const QString &message) {
+        Report(setting, message);
         return false;
     };
 
-    if (c.medtPassword2 && c.medtPassword2->isVisibleTo(c.medtPassword2->window()) &&
-        c.medtPassword2->text() != TextOf(c.medtPassword1))
-        return refuse(c.medtPassword2, QStringLiteral("The passwords do not match."));
-    const QString output = OutputFileName();
-    const QString frontFile = c.cmbxInputFile ? c.cmbxInputFile->currentText() : QString();
-    if (frontFile == output)
-        return refuse(c.cmbxInputFile, QStringLiteral("The front PDF file is the same as the final PDF file."));
+    if (c.PasswordRepeat && *c.PasswordRepeat != c.Password)
+        return refuse(TSheetSetting::PasswordRepeat, QStringLiteral("The passwords do not match."));
+    const QString &output = c.OutputFile;
+    if (c.FrontFile == output)
+        return refuse(TSheetSetting::FrontFile, QStringLiteral("The front PDF file is the same as the final PDF file."));
     // The new file replaces an existing one only once it is complete, so a
     // run that fails or is cancelled leaves the earlier file as it was.
     if (!CanReplace(output))
-        return refuse(c.edtPDFFile, QStringLiteral("Please close the PDF file that you're trying to overwrite."));
+        return refuse(TSheetSetting::OutputFile,
+                      QStringLiteral("Please close the PDF file that you're trying to overwrite."));
 
-    TSheetProgress *const progress = c.progress;
+    TSheetProgress *const progress = m_host ? m_host->Progress() : nullptr;
     const int pages = m_pageCount;
     bool completed = false;
+    bool running = false;
     QString failure;
     std::unique_ptr<TWPPDFPrinter> pdf;
     if (progress)
@@ -412,45 +268,39 @@ bool TPDFCreator::CreatePDF()
             if (value == wppdf::msgWarning && !warnings.contains(message))
                 warnings << message;
         });
-        const int resolution = Resolution();
-        if (IsSWFMode)
-            m_capture = std::make_unique<TPictureRecoders>(
-                QSize(ScaledPixels(MovieWidth, resolution), ScaledPixels(MovieHeight, resolution)), Quality());
-        else if (FlashServer)
-            FlashServer->SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, Quality(), 100)));
+        pictures.BeginRun(c.Resolution, c.Quality);
+        running = true;
 
         pdf->SetModes({wpExactTextPositioning, wpNoTextRectClipping, wpDontAdjustTextSpacing, wpNoTextScaling});
         pdf->SetCanvasReference(wprefScreen);
-        const bool labels = Checked(c.chbxLabelFrames);
-        pdf->SetFontMode(labels && Checked(c.chbxEmbedFontSubset) ? wpEmbedSubsetTrueType_UsedChar
-                                                                  : wpUseTrueTypeFonts);
-        if (Checked(c.chbxSecurity)) {
+        pdf->SetFontMode(c.LabelFrames && c.EmbedFontSubset ? wpEmbedSubsetTrueType_UsedChar : wpUseTrueTypeFonts);
+        if (c.Security) {
             TWPDFEncryption encryption{wpEncryptFile};
-            if (Checked(c.chbxPermitPrinting))
+            if (c.PermitPrinting)
                 encryption.Include(wpEnablePrinting);
-            if (Checked(c.chbxPermitChanging))
+            if (c.PermitChanging)
                 encryption.Include(wpEnableChanging);
-            if (Checked(c.chbxPermitCopying))
+            if (c.PermitCopying)
                 encryption.Include(wpEnableCopying);
             pdf->SetEncryption(encryption);
-            pdf->SetSecurity(c.cmbxEncryption && c.cmbxEncryption->currentIndex() != 0 ? wpp128bit : wpp40bit);
-            pdf->SetOwnerPassword(TextOf(c.medtPassword1));
-            pdf->SetUserPassword(TextOf(c.medtPassword1));
+            pdf->SetSecurity(c.Encryption128 ? wpp128bit : wpp40bit);
+            pdf->SetOwnerPassword(c.Password);
+            pdf->SetUserPassword(c.Password);
         }
         pdf->SetInputfileMode(pwAppendToInput);
-        pdf->SetInputFile(frontFile);
+        pdf->SetInputFile(c.FrontFile);
         TWPPDFExportInfo &info = pdf->Info();
-        info.Title = TextOf(c.cmbxFileTitle);
-        info.Author = TextOf(c.cmbxFileAuthor);
-        info.Subject = TextOf(c.cmbxFileSubject);
-        info.Keywords = TextOf(c.cmbxFileKeywords);
+        info.Title = c.Title;
+        info.Author = c.Author;
+        info.Subject = c.Subject;
+        info.Keywords = c.Keywords;
         info.Producer = AppTitle;
         pdf->SetFilename(output);
         pdf->BeginDoc();
 
         for (int p = 1; p <= pages; ++p) {
             pdf->StartPage(m_pageWidth, m_pageHeight, 0, 72, 72);
-            DrawPage(p, nullptr, pdf.get());
+            DrawPage(c, p, nullptr, pdf.get(), pictures);
             pdf->EndPage();
             if (progress) {
                 progress->SetProgress(int(std::lround(p * 100.0 / pages)));
@@ -478,8 +328,9 @@ bool TPDFCreator::CreatePDF()
         }
     }
     pdf.reset();
-    m_capture.reset();
-    if (completed && !cancelled && failure.isEmpty() && Checked(c.chbxViewFile))
+    if (running)
+        pictures.EndRun();
+    if (completed && !cancelled && failure.isEmpty() && c.ViewFile)
         platform::shellOpen(output);
     if (progress)
         progress->Finish();
@@ -490,9 +341,9 @@ bool TPDFCreator::CreatePDF()
     return completed && !cancelled && failure.isEmpty();
 }
 
-void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
+void TPDFCreator::DrawPage(const TSheetSettings &c, int page, QImage *preview, TWPCustomPDFExport *pdf,
+                           TPictureSource &pictures)
 {
-    const TLayoutControls &c = m_controls;
     const int cols = Columns();
     const int rows = Rows();
     if (!m_layoutValid || cols <= 0 || rows <= 0 || !m_selection || (!preview && !pdf))
@@ -509,30 +360,26 @@ void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
     }
     TCanvas &canvas = preview ? static_cast<TCanvas &>(*imageCanvas) : pdf->Canvas();
 
-    const bool labels = Checked(c.chbxLabelFrames) && !m_labelBoxes.isEmpty();
+    const bool labels = c.LabelFrames && !m_labelBoxes.isEmpty();
     if (labels) {
-        QFont font = c.labelFont ? c.labelFont() : QFont();
+        QFont font = c.LabelFont;
         if (preview)
             font.setPointSize(int(std::lround(font.pointSizeF() * 72 / TImageCanvas::ScreenPixelsPerInch())));
-        canvas.SetFont(font, c.labelColor ? c.labelColor() : 0);
+        canvas.SetFont(font, c.LabelColor);
         canvas.SetTextAlign(TA_CENTER | TA_TOP);
     }
 
     const int64_t n = int64_t(cols) * rows;
     const int64_t first = n * (page - 1);
     const int64_t end = std::min<int64_t>(n * page, m_selection->FrameCount());
-    QVector<QByteArray> recoded;
-    if (!preview && IsSWFMode) {
-        if (!m_capture)
-            m_capture = std::make_unique<TPictureRecoders>(
-                QSize(ScaledPixels(MovieWidth, Resolution()), ScaledPixels(MovieHeight, Resolution())), Quality());
-        QStringList paths;
-        for (int64_t k = first; k < end; ++k)
-            paths << m_selection->Frames.at(int(k)).FileName;
-        recoded = m_capture->Recode(paths);
-    }
+    if (first >= end)
+        return;
+    const std::span<const TFrame> frames(m_selection->Frames.constData() + first, size_t(end - first));
+    QVector<TPdfPicture> placed;
+    if (!preview)
+        placed = pictures.PdfPictures(frames);
     for (int64_t k = first; k < end; ++k) {
-        const TFrame &frame = m_selection->Frames.at(int(k));
+        const TFrame &frame = frames[size_t(k - first)];
         const int col = int(k % cols);
         const int row = int((k - first) / cols);
         const TBox &box = m_pictureBoxes[col][row];
@@ -540,30 +387,13 @@ void TPDFCreator::DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf)
         if (preview) {
             // A picture that cannot be read leaves its cell empty here; the
             // PDF run reports it.
-            const QImage picture = platform::readJpegFile(frame.FileName, rect.size());
+            const QImage picture = pictures.PreviewPicture(frame, rect.size());
             if (!picture.isNull())
                 canvas.DrawImageStretched(rect, picture);
         } else {
-            QByteArray jpeg;
-            QSize pixels;
-            if (IsSWFMode) {
-                jpeg = recoded.at(int(k - first));
-                pixels = m_capture->Size();
-            } else {
-                if (FlashServer)
-                    FlashServer->ExportFrame(frame.SceneIndex, frame.FrameIndex);
-                QFile file(ExportImageFileName());
-                if (file.open(QIODevice::ReadOnly))
-                    jpeg = file.readAll();
-                pixels = platform::jpegSize(jpeg);
-                if (!pixels.isValid())
-                    throw std::runtime_error(
-                        QStringLiteral("The picture of frame %1 could not be exported from the authoring tool.")
-                            .arg(frame.FrameIndex + 1)
-                            .toStdString());
-            }
-            if (pdf->DrawJPEG(box.Left, box.Top, wpImageJPEG, int(jpeg.size()), jpeg.constData(), pixels.width(),
-                              pixels.height(), rect.height(), rect.width()) != 0)
+            const TPdfPicture &picture = placed.at(int(k - first));
+            if (pdf->DrawJPEG(box.Left, box.Top, wpImageJPEG, int(picture.Jpeg.size()), picture.Jpeg.constData(),
+                              picture.Pixels.width(), picture.Pixels.height(), rect.height(), rect.width()) != 0)
                 throw std::runtime_error(QStringLiteral("The picture of frame %1 could not be placed in the PDF file.")
                                              .arg(frame.FrameIndex + 1)
                                              .toStdString());

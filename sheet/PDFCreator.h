@@ -1,16 +1,17 @@
 #pragma once
-// The single layout engine and PDF writer.
+// The single layout engine and PDF writer. Both take the sheet settings as
+// values and the pictures from a source; the host (the wizard, or a tool)
+// is asked only to show what must change and the progress.
 #include "core/Global.h"
-#include "sheet/LayoutSource.h"
+#include "sheet/SheetSettings.h"
 
 #include <QSize>
 #include <QVector>
-#include <memory>
 
 class QImage;
-class QWidget;
+class TPictureSource;
+class TSheetHost;
 class TWPCustomPDFExport;
-class TPictureRecoders;
 
 // A cell's box in points, origin top left, y downwards.
 struct TBox {
@@ -28,42 +29,43 @@ public:
     explicit TPDFCreator(TFrameSelection *selection);
     ~TPDFCreator();
 
-    void SetControls(const TLayoutControls &controls) { m_controls = controls; }
-    const TLayoutControls &Controls() const { return m_controls; }
+    // The program around the engine; may be null (messages then go to
+    // ShowErrorMessage, and the routines without settings do nothing).
+    void SetHost(TSheetHost *host) { m_host = host; }
+    TSheetHost *Host() const { return m_host; }
 
     // True after the last layout succeeded.
     bool LayoutValid() const { return m_layoutValid; }
     int PageCount() const { return m_pageCount; }
 
-    // Computes the page grid from the steps' controls; cause is the control
-    // whose change asked for it (may be null). On failure the user is told
-    // which setting to change.
-    bool CalculateLayout(QWidget *cause);
-    // Shows the message of the control that broke the layout; nothing when
+    // Computes the page grid of the selection (and the movie frame size of
+    // the shared model) from the settings; cause is the setting whose
+    // change asked for it. On failure the user is told which setting to
+    // change.
+    bool CalculateLayout(const TSheetSettings &settings, TSheetSetting cause);
+    // Shows the message of the setting that broke the layout; nothing when
     // none is recorded.
-    void ReportLayoutError();
-    // Writes the contact sheet from the steps' settings; true only when
-    // every page was written and the user did not cancel. A run that does
-    // not finish leaves no new file behind (and any earlier file as it was).
-    bool CreatePDF();
+    void ReportLayoutError(const TSheetSettings &settings);
+    // The setting recorded as having broken the layout (None after success).
+    TSheetSetting FailingSetting() const { return m_failingSetting; }
+    // Writes the contact sheet; true only when every page was written and
+    // the user did not cancel. A run that does not finish leaves no new file
+    // behind (and any earlier file as it was).
+    bool CreatePDF(const TSheetSettings &settings, TPictureSource &pictures);
     // Draws page (from 1) of the last layout: with preview, a picture of the
-    // whole page scaled into it; otherwise onto pdf's current page. Throws
-    // std::runtime_error (text for the user) when a picture cannot be used.
-    void DrawPage(int page, QImage *preview, TWPCustomPDFExport *pdf);
-
+    // whole page scaled into it; otherwise onto pdf's current page, inside
+    // a run of pictures. Throws std::runtime_error (text for the user) when a
+    // picture cannot be used.
+    void DrawPage(const TSheetSettings &settings, int page, QImage *preview, TWPCustomPDFExport *pdf,
+                  TPictureSource &pictures);
     // The expected size in bytes of the PDF for the current selection,
     // settings and page count, from re-encoding the first frame's picture.
-    double EstimateFileSize();
+    double EstimateFileSize(const TSheetSettings &settings, TPictureSource &pictures);
 
-    // The file CreatePDF writes: the output step's folder and name, with
-    // the extension ".pdf".
-    QString OutputFileName() const;
-    // The chosen picture resolution (dpi) and JPEG quality.
-    int Resolution() const;
-    int Quality() const;
-    // A frame's picture file resampled to size and encoded at quality.
-    // Throws std::runtime_error when the file cannot be read.
-    static QByteArray ReencodePicture(const QString &path, QSize size, int quality);
+    // The same with the host's settings and pictures.
+    bool CalculateLayout(TSheetSetting cause);
+    bool CreatePDF();
+    double EstimateFileSize();
 
     int PageWidth() const { return m_pageWidth; }     // points
     int PageHeight() const { return m_pageHeight; }   // points
@@ -78,15 +80,15 @@ public:
     static int64_t MmToPoints(int64_t mm);
 
 private:
+    void Report(TSheetSetting setting, const QString &message);
+
     bool m_layoutValid = false;
     int m_pageCount = 0;
     TFrameSelection *m_selection;
-    QWidget *m_failingControl = nullptr;
+    TSheetHost *m_host = nullptr;
+    TSheetSetting m_failingSetting = TSheetSetting::None;
     int m_pageWidth = 0;
     int m_pageHeight = 0;
     TBoxGrid m_pictureBoxes;
     TBoxGrid m_labelBoxes;
-    TLayoutControls m_controls;
-    // SWF mode, during a run: the pictures at their size and quality in the PDF.
-    std::unique_ptr<TPictureRecoders> m_capture;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Global.h"
 #include "sheet/PDFCreator.h"
+#include "sheet/SheetHost.h"
 
 #include "ui_PagePreviewFrm.h"
 
@@ -35,7 +36,7 @@ void TPagePreviewForm::ShowPageControls(bool show)
         w->setVisible(show);
 }
 
-void TPagePreviewForm::RefreshPreview(QWidget *cause)
+void TPagePreviewForm::RefreshPreview(TSheetSetting cause)
 {
     if (!isVisible())
         return;
@@ -59,9 +60,12 @@ void TPagePreviewForm::trbarPreviewPageChange()
     ui->lblCurPage->setText(QStringLiteral("Page %1").arg(ui->trbarPreviewPage->value()));
     if (!PDFCreator || !PDFCreator->LayoutValid())
         return;
+    TSheetHost *host = PDFCreator->Host();
+    if (!host)
+        return;
     QImage picture(ui->imgPreview->size(), QImage::Format_RGB32);
     try {
-        PDFCreator->DrawPage(ui->trbarPreviewPage->value(), &picture, nullptr);
+        PDFCreator->DrawPage(host->Settings(), ui->trbarPreviewPage->value(), &picture, nullptr, host->Pictures());
     } catch (const std::exception &) {
         // The preview skips what it cannot draw; writing the PDF reports it.
     }

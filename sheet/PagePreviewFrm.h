@@ -1,6 +1,8 @@
 #pragma once
 // A small picture of one sheet page with a slider to choose the page; shown
 // beside the page setup and layout steps, which place it in their panel.
+#include "sheet/SheetSettings.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -17,10 +19,10 @@ public:
     explicit TPagePreviewForm(QWidget *parent = nullptr);
     ~TPagePreviewForm() override;
 
-    // Recomputes the layout with cause as the control that changed; shows
+    // Recomputes the layout with cause as the setting that changed; shows
     // the page controls only while the layout is valid. Nothing happens
     // while the preview is not visible.
-    void RefreshPreview(QWidget *cause);
+    void RefreshPreview(TSheetSetting cause);
 
     // The form's controls (its generated header stays inside this library).
     QGroupBox *grbxPreview() const;

@@ -2,22 +2,13 @@
 // The page setup step: page size, orientation, margins, spacing and centring.
 // It computes nothing itself; every change asks the page preview to refresh
 // with the changed control as the cause.
+#include "sheet/SheetSettings.h"
 #include "wizard/BaseWizardFrm.h"
 
 #include "ui_Step4Frm.h"
 
 #include <functional>
 #include <span>
-
-// A predefined page, in millimetres as filled for portrait.
-struct TPageSize {
-    const char *Name;
-    int Width;
-    int Height;
-};
-
-// The predefined pages in the order of the page size list.
-std::span<const TPageSize> PageSizes();
 
 class TStep4Form : public TBaseWizardForm {
     Q_OBJECT

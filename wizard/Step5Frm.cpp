@@ -5,6 +5,7 @@
 #include "wizard/FontDialog.h"
 #include "wizard/FrameLabelPatternEditorFrm.h"
 #include "wizard/WizardForms.h"
+#include "wizard/WizardSheet.h"
 
 #include "sheet/PDFCreator.h"
 
@@ -34,11 +35,17 @@ TStep5Form::TStep5Form(QWidget *parent) : TBaseWizardForm(parent)
 void TStep5Form::FormCreate()
 {
     TBaseWizardForm::FormCreate();
+    // Pictures captured from the player are never finer than 150 dpi.
+    const TSheetSettings defaults;
+    for (const int dpi : ImageResolutions(IsSWFMode))
+        step.cmbxImageResolution->addItem(QString::number(dpi));
+    step.cmbxImageResolution->setCurrentText(QString::number(defaults.Resolution));
+    for (const int quality : ImageQualities())
+        step.cmbxImageQuality->addItem(QString::number(quality));
+    step.cmbxImageQuality->setCurrentText(QString::number(defaults.Quality));
+    step.cmbxNonKeyFrameLabel->addItems(BuiltInLabelPatterns(false));
+    step.cmbxKeyFrameLabel->addItems(BuiltInLabelPatterns(true));
     if (IsSWFMode) {
-        // Pictures captured from the player are never finer than 150 dpi.
-        QComboBox *resolution = step.cmbxImageResolution;
-        while (resolution->count() > 0 && resolution->itemText(resolution->count() - 1).toInt() >= 151)
-            resolution->removeItem(resolution->count() - 1);
         step.lblKeyFrameLabel->hide();
         step.cmbxKeyFrameLabel->hide();
         step.bitbtnEditKeyFrameLabel->hide();
@@ -95,7 +102,7 @@ void TStep5Form::FormShow()
 void TStep5Form::RefreshPagePreview(QWidget *cause)
 {
     if (TPagePreviewForm *preview = Forms.pagePreview)
-        preview->RefreshPreview(cause);
+        preview->RefreshPreview(SettingOfControl(cause));
 }
 
 void TStep5Form::PDFFileSizeChange()

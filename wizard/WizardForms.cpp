@@ -16,6 +16,7 @@
 #include "wizard/Step5Frm.h"
 #include "wizard/Step6Frm.h"
 #include "wizard/Step7Frm.h"
+#include "wizard/WizardSheet.h"
 
 TWizardForms Forms;
 
@@ -45,6 +46,12 @@ public:
 };
 TProgressWindow progressWindow;
 
+TWizardSheetHost &SheetHost()
+{
+    static TWizardSheetHost host(&progressWindow);
+    return host;
+}
+
 } // namespace
 
 TStep1Form *CreateMainForm(TAMInstanceManager::Services instanceServices)
@@ -69,66 +76,13 @@ void CreateRemainingForms()
     Forms.pagePreview = new TPagePreviewForm;
     Forms.patternEditor = new TFrameLabelPatternEditorForm;
 
-    // The layout engine and the label expansion read the steps' controls.
-    const Ui::TStep4Form &page = Forms.step4->step;
-    const Ui::TStep5Form &layout = Forms.step5->step;
-    TLayoutControls controls;
-    controls.cmbxPageSize = page.cmbxPageSize;
-    controls.spedtPageWidth = page.spedtPageWidth;
-    controls.spedtPageHeight = page.spedtPageHeight;
-    controls.spedtPageLeftMargin = page.spedtPageLeftMargin;
-    controls.spedtPageRightMargin = page.spedtPageRightMargin;
-    controls.spedtPageTopMargin = page.spedtPageTopMargin;
-    controls.spedtPageBottomMargin = page.spedtPageBottomMargin;
-    controls.spedtImageSpace = page.spedtImageSpace;
-    controls.spedtTextSpace = page.spedtTextSpace;
-    controls.rgOrientation = page.rgOrientation;
-    controls.chbxCenterPageContents = page.chbxCenterPageContents;
-    controls.chbxLabelFrames = layout.chbxLabelFrames;
-    controls.chbxSetFramesPerPage = layout.chbxSetFramesPerPage;
-    controls.chbxEmbedFontSubset = layout.chbxEmbedFontSubset;
-    controls.cmbxNonKeyFrameLabel = layout.cmbxNonKeyFrameLabel;
-    controls.cmbxKeyFrameLabel = layout.cmbxKeyFrameLabel;
-    controls.bitbtnEditNonKeyFrameLabel = layout.bitbtnEditNonKeyFrameLabel;
-    controls.bitbtnEditKeyFrameLabel = layout.bitbtnEditKeyFrameLabel;
-    controls.bitbtnImageLabelsFont = layout.bitbtnImageLabelsFont;
-    controls.spedtColumnsPerPage = layout.spedtColumnsPerPage;
-    controls.spedtRowsPerPage = layout.spedtRowsPerPage;
-    controls.grbxLabelFrames = layout.grbxLabelFrames;
-    controls.grbxFramesPerPage = layout.grbxFramesPerPage;
-    controls.cmbxImageResolution = layout.cmbxImageResolution;
-    controls.cmbxImageQuality = layout.cmbxImageQuality;
-    const Ui::TStep6Form &output = Forms.step6->step;
-    controls.edtPDFDirectory = output.edtPDFDirectory;
-    controls.edtPDFFile = output.edtPDFFile;
-    controls.medtPassword1 = output.medtPassword1;
-    controls.medtPassword2 = output.medtPassword2;
-    controls.cmbxInputFile = output.cmbxInputFile;
-    controls.cmbxFileTitle = output.cmbxFileTitle;
-    controls.cmbxFileAuthor = output.cmbxFileAuthor;
-    controls.cmbxFileSubject = output.cmbxFileSubject;
-    controls.cmbxFileKeywords = output.cmbxFileKeywords;
-    controls.chbxSecurity = output.chbxSecurity;
-    controls.chbxPermitPrinting = output.chbxPermitPrinting;
-    controls.chbxPermitChanging = output.chbxPermitChanging;
-    controls.chbxPermitCopying = output.chbxPermitCopying;
-    controls.cmbxEncryption = output.cmbxEncryption;
-    controls.chbxViewFile = output.chbxViewFile;
-    TFontDialog *font = Forms.step5->fntdlgImageLabelsFont;
-    controls.labelFont = [font] { return font->Font; };
-    controls.labelColor = [font] { return uint32_t(font->Color); };
-    controls.progress = &progressWindow;
-    controls.showStepOf = [](QWidget *control) {
-        auto *form = qobject_cast<TBaseWizardForm *>(control->window());
-        if (StepForms.contains(form))
-            ShowWizardStep(form);
-    };
+    // The layout engine, the writer and the label expansion read the steps'
+    // controls through the host.
     if (PDFCreator)
-        PDFCreator->SetControls(controls);
-    TFrameSelection::SetLabelHooks(
-        [controls](TFrameSelection &s) { UpdateFrameLabels(s, controls); },
-        [controls](TFrameSelection &s) { ExpandFrameLabels(s, controls); },
-        [controls](TFrameSelection &s) { MeasureFrameLabels(s, controls); });
+        PDFCreator->SetHost(&SheetHost());
+    TFrameSelection::SetLabelHooks([](TFrameSelection &s) { UpdateFrameLabels(s, WizardSheetSettings()); },
+                                   [](TFrameSelection &s) { ExpandFrameLabels(s, WizardSheetSettings()); },
+                                   [](TFrameSelection &s) { MeasureFrameLabels(s, WizardSheetSettings()); });
 }
 
 void DestroyForms()
@@ -136,7 +90,7 @@ void DestroyForms()
     // Nothing may read the controls once they are gone.
     TFrameSelection::SetLabelHooks({}, {}, {});
     if (PDFCreator)
-        PDFCreator->SetControls(TLayoutControls());
+        PDFCreator->SetHost(nullptr);
     delete Forms.patternEditor;
     delete Forms.pagePreview;
     delete Forms.imagePreview;

@@ -154,20 +154,20 @@ protected:
         Scenes = {Scene(QString(), 0, 12)};
         Scenes[0].FrameLabels[10] = "A much longer frame label";
         selection.Frames = FramesOfScene(12);
-        steps.c.cmbxNonKeyFrameLabel->setEditText("Frame <L>");
+        s.NonKeyFrameLabel = "Frame <L>";
     }
-    TStepControls steps;
+    TSheetSettings s = PlainSettings();
     TFrameSelection selection;
 };
 
 TEST_F(LabelOperations, LabelsOffClearEverything)
 {
-    steps.c.chbxLabelFrames->setChecked(false);
+    s.LabelFrames = false;
     for (auto op : {&UpdateFrameLabels, &ExpandFrameLabels, &MeasureFrameLabels}) {
         for (TFrame &f : selection.Frames)
             f.LabelText = "old";
         selection.LabelWidth = selection.LabelHeight = 9;
-        op(selection, steps.c);
+        op(selection, s);
         for (const TFrame &f : selection.Frames)
             EXPECT_TRUE(f.LabelText.isEmpty());
         EXPECT_EQ(selection.LabelWidth, 0);
@@ -177,11 +177,11 @@ TEST_F(LabelOperations, LabelsOffClearEverything)
 
 TEST_F(LabelOperations, ExtentIsTheWidestAndTallestLabel)
 {
-    steps.c.chbxLabelFrames->setChecked(true);
-    UpdateFrameLabels(selection, steps.c);
+    s.LabelFrames = true;
+    UpdateFrameLabels(selection, s);
     EXPECT_EQ(selection.Frames[0].LabelText, QString("Frame"));
     EXPECT_EQ(selection.Frames[10].LabelText, QString("Frame A much longer frame label"));
-    const QFont font = steps.c.labelFont();
+    const QFont font = s.LabelFont;
     const QSize widest = MeasureLabel(selection.Frames[10].LabelText, font);
     EXPECT_EQ(selection.LabelWidth, widest.width());
     EXPECT_EQ(selection.LabelHeight, widest.height());
@@ -190,8 +190,8 @@ TEST_F(LabelOperations, ExtentIsTheWidestAndTallestLabel)
 
     // A new font is measured without expanding again.
     selection.Frames[0].LabelText = "x";
-    steps.c.labelFont = [] { return QFont(QStringLiteral("DejaVu Sans"), 24); };
-    MeasureFrameLabels(selection, steps.c);
+    s.LabelFont = QFont(QStringLiteral("DejaVu Sans"), 24);
+    MeasureFrameLabels(selection, s);
     EXPECT_EQ(selection.Frames[0].LabelText, QString("x"));
     EXPECT_GT(selection.LabelWidth, widest.width() * 3 / 2);
     EXPECT_GT(selection.LabelHeight, widest.height() * 3 / 2);
@@ -199,9 +199,9 @@ TEST_F(LabelOperations, ExtentIsTheWidestAndTallestLabel)
 
 TEST_F(LabelOperations, EmptySelectionMeasuresNothing)
 {
-    steps.c.chbxLabelFrames->setChecked(true);
+    s.LabelFrames = true;
     selection.Frames.clear();
-    ExpandFrameLabels(selection, steps.c);
+    ExpandFrameLabels(selection, s);
     EXPECT_EQ(selection.LabelWidth, 0);
     EXPECT_EQ(selection.LabelHeight, 0);
 }

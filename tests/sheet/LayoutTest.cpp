@@ -1,8 +1,6 @@
 #include "SheetFixture.h"
 #include "sheet/PDFCreator.h"
 
-#include <QCoreApplication>
-#include <QLineEdit>
 
 namespace {
 
@@ -15,8 +13,7 @@ protected:
         MovieWidth = 550;
         MovieHeight = 400;
         selection.Frames = FramesOfScene(4);
-        steps.c.showStepOf = [this](QWidget *control) { shownSteps.push_back(control); };
-        creator.SetControls(steps.c);
+        creator.SetHost(&host);
         savedSink = SetErrorSink([this](const QString &text) { messages << text; });
     }
     void TearDown() override
@@ -28,24 +25,24 @@ protected:
 
     void Grid(int columns, int rows)
     {
-        steps.c.chbxSetFramesPerPage->setChecked(true);
-        steps.c.spedtColumnsPerPage->setValue(columns);
-        steps.c.spedtRowsPerPage->setValue(rows);
+        s.SetFramesPerPage = true;
+        s.Columns = columns;
+        s.Rows = rows;
     }
     void Margins(int left, int top, int right, int bottom)
     {
-        steps.c.spedtPageLeftMargin->setValue(left);
-        steps.c.spedtPageTopMargin->setValue(top);
-        steps.c.spedtPageRightMargin->setValue(right);
-        steps.c.spedtPageBottomMargin->setValue(bottom);
+        s.LeftMargin = left;
+        s.TopMargin = top;
+        s.RightMargin = right;
+        s.BottomMargin = bottom;
     }
     TBox Picture(int column, int row) const { return creator.PictureBoxes().at(column).at(row); }
 
-    TStepControls steps;
+    TSheetSettings s = PlainSettings();
+    TTestSheetHost host{s};
     TFrameSelection selection;
     TPDFCreator creator{&selection};
     QStringList messages;
-    QVector<QWidget *> shownSteps;
     ErrorSink savedSink;
     int32_t savedWidth = 0, savedHeight = 0;
 };
@@ -64,7 +61,7 @@ TEST(MmToPoints, HalvesAwayFromZero)
 
 TEST_F(Layout, A4PortraitAndAuto)
 {
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     EXPECT_EQ(creator.PageWidth(), 595);
     EXPECT_EQ(creator.PageHeight(), 842);
     EXPECT_EQ(creator.Columns(), 1);
@@ -73,8 +70,8 @@ TEST_F(Layout, A4PortraitAndAuto)
     EXPECT_TRUE(creator.LabelBoxes().isEmpty());
     EXPECT_EQ(creator.PageCount(), 4);
 
-    steps.c.rgOrientation->SetItemIndex(2);
-    ASSERT_TRUE(creator.CalculateLayout(steps.c.rgOrientation));
+    s.Orientation = TOrientation(2);
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::Orientation));
     EXPECT_EQ(creator.PageWidth(), 842);
     EXPECT_EQ(creator.PageHeight(), 595);
     EXPECT_EQ(Picture(0, 0), (TBox{0, 0, 818, 595}));
@@ -85,11 +82,11 @@ TEST_F(Layout, AutoTurnsOnlyWhenStrictlyBetter)
 {
     // A square page gives the same scale both ways: no turn, so the margins
     // stay where they are.
-    steps.c.spedtPageHeight->setValue(210);
+    s.PageHeight = 210;
     Margins(10, 0, 0, 0);
     MovieWidth = MovieHeight = 100;
-    steps.c.rgOrientation->SetItemIndex(2);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    s.Orientation = TOrientation(2);
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     EXPECT_EQ(Picture(0, 0).Left, 28);
     EXPECT_EQ(Picture(0, 0).Top, 0);
 }
@@ -97,11 +94,11 @@ TEST_F(Layout, AutoTurnsOnlyWhenStrictlyBetter)
 TEST_F(Layout, PictureSizeRoundsHalvesToEven)
 {
     // 205 mm = 581 points, so a 2 x 1 movie scales to 581 x 290.5.
-    steps.c.spedtPageWidth->setValue(205);
+    s.PageWidth = 205;
     MovieWidth = 2;
     MovieHeight = 1;
     Grid(1, 1);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     EXPECT_EQ(Picture(0, 0), (TBox{0, 0, 581, 290}));
 }
 
@@ -109,7 +106,7 @@ TEST_F(Layout, MarginTurnsWithThePage)
 {
     // L 10, T 30, R 20, B 40 mm: X 28, Y 85, usable 510 x 643 points.
     Margins(10, 30, 20, 40);
-    steps.c.rgOrientation->SetItemIndex(2);
+    s.Orientation = TOrientation(2);
     struct Case {
         int lastExplicit, left, top;
     };
@@ -118,8 +115,8 @@ TEST_F(Layout, MarginTurnsWithThePage)
         {1, 85, 595 - 28 - 510}, // from landscape: the top margin comes left
     };
     for (const Case &c : cases) {
-        steps.c.rgOrientation->SetTag(c.lastExplicit);
-        ASSERT_TRUE(creator.CalculateLayout(nullptr));
+        s.OrientationTag = TOrientation(c.lastExplicit);
+        ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
         EXPECT_EQ(creator.PageWidth(), 842);
         EXPECT_EQ(creator.PageHeight(), 595);
         EXPECT_EQ(Picture(0, 0).Left, c.left) << c.lastExplicit;
@@ -135,7 +132,7 @@ TEST_F(Layout, FittedGridKeepsTheOneByOneSize)
     MovieWidth = 200;
     MovieHeight = 50;
     selection.Frames = FramesOfScene(12);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     EXPECT_EQ(creator.Columns(), 1);
     EXPECT_EQ(creator.Rows(), 5);
     EXPECT_EQ(creator.PageCount(), 3);
@@ -156,7 +153,7 @@ TEST_F(Layout, PagesForTheChosenGrid)
     const Case cases[] = {{1, 1, 1, 1}, {4, 2, 2, 1}, {7, 2, 2, 2}, {8, 2, 2, 2}, {9, 2, 2, 3}};
     for (const Case &c : cases) {
         selection.Frames = FramesOfScene(c.frames);
-        ASSERT_TRUE(creator.CalculateLayout(nullptr));
+        ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
         EXPECT_EQ(creator.Columns(), c.columns) << c.frames;
         EXPECT_EQ(creator.Rows(), c.rows) << c.frames;
         EXPECT_EQ(creator.PageCount(), c.pages) << c.frames;
@@ -164,12 +161,27 @@ TEST_F(Layout, PagesForTheChosenGrid)
     }
 }
 
+TEST_F(Layout, ColumnsRunAcrossAndRowsDown)
+{
+    // 3 x 2, not square, so columns and rows cannot be mixed up unseen:
+    // k = min(595 / 300, 842 / 200), 198-point squares.
+    MovieWidth = MovieHeight = 100;
+    selection.Frames = FramesOfScene(6);
+    Grid(3, 2);
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
+    EXPECT_EQ(creator.Columns(), 3);
+    EXPECT_EQ(creator.Rows(), 2);
+    EXPECT_EQ(creator.PageCount(), 1);
+    EXPECT_EQ(Picture(2, 0), (TBox{396, 0, 594, 198}));
+    EXPECT_EQ(Picture(0, 1), (TBox{0, 198, 198, 396}));
+}
+
 TEST_F(Layout, CellsWithSpacesAndLabels)
 {
     // S = 3, T = 6 points; label 40 x 12; 2 x 2 on A4 without margins.
-    steps.c.spedtImageSpace->setValue(1);
-    steps.c.spedtTextSpace->setValue(2);
-    steps.c.chbxLabelFrames->setChecked(true);
+    s.ImageSpace = 1;
+    s.TextSpace = 2;
+    s.LabelFrames = true;
     selection.LabelWidth = 40;
     selection.LabelHeight = 12;
     MovieWidth = 100;
@@ -184,8 +196,8 @@ TEST_F(Layout, CellsWithSpacesAndLabels)
     // 842 - 2 * 322 = 198 halves to 99.
     const Case cases[] = {{false, 3, 3}, {true, 3, 3 + 99}};
     for (const Case &c : cases) {
-        steps.c.chbxCenterPageContents->setChecked(c.centre);
-        ASSERT_TRUE(creator.CalculateLayout(nullptr));
+        s.CenterPageContents = c.centre;
+        ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
         for (int i = 0; i < 2; ++i) {
             for (int j = 0; j < 2; ++j) {
                 const TBox picture{c.x + i * 298, c.y + j * 322, c.x + i * 298 + 292, c.y + j * 322 + 292};
@@ -202,164 +214,144 @@ TEST_F(Layout, CentringTruncatesTowardZero)
     // 296 mm = 839 points high; a 2 x 1 movie 581 points wide leaves
     // 839 - 290 = 549, which halves to 274.
     Grid(1, 1);
-    steps.c.spedtPageWidth->setValue(205);
-    steps.c.spedtPageHeight->setValue(296);
-    steps.c.chbxCenterPageContents->setChecked(true);
+    s.PageWidth = 205;
+    s.PageHeight = 296;
+    s.CenterPageContents = true;
     MovieWidth = 2;
     MovieHeight = 1;
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     EXPECT_EQ(Picture(0, 0), (TBox{0, 274, 581, 274 + 290}));
 }
 
 TEST_F(Layout, LabelMayBeAsWideAsThePicture)
 {
-    steps.c.chbxLabelFrames->setChecked(true);
+    s.LabelFrames = true;
     selection.LabelHeight = 0;
     selection.LabelWidth = 595;
-    EXPECT_TRUE(creator.CalculateLayout(steps.c.cmbxNonKeyFrameLabel));
+    EXPECT_TRUE(creator.CalculateLayout(s, TSheetSetting::NonKeyFrameLabel));
     selection.LabelWidth = 596;
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.cmbxNonKeyFrameLabel));
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::NonKeyFrameLabel));
     EXPECT_FALSE(creator.LayoutValid());
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith("The label of the non-key frames is too long or"));
 }
 
-TEST_F(Layout, MarginFailureNamesTheChangedControl)
+TEST_F(Layout, MarginFailureNamesTheChangedSetting)
 {
     struct Case {
-        QSpinBox *margin;
+        int TSheetSettings::*margin;
+        TSheetSetting setting;
         int value;
         const char *message;
     };
     const Case cases[] = {
-        {steps.c.spedtPageLeftMargin, 210, "The left page margin is too large.\nSet smaller left page margin."},
-        {steps.c.spedtPageRightMargin, 250, "The right page margin is too large.\nSet smaller right page margin."},
-        {steps.c.spedtPageTopMargin, 297, "The top page margin is too large.\nSet smaller top page margin."},
-        {steps.c.spedtPageBottomMargin, 300, "The bottom page margin is too large.\nSet smaller bottom page margin."},
+        {&TSheetSettings::LeftMargin, TSheetSetting::LeftMargin, 210,
+         "The left page margin is too large.\nSet smaller left page margin."},
+        {&TSheetSettings::RightMargin, TSheetSetting::RightMargin, 250,
+         "The right page margin is too large.\nSet smaller right page margin."},
+        {&TSheetSettings::TopMargin, TSheetSetting::TopMargin, 297,
+         "The top page margin is too large.\nSet smaller top page margin."},
+        {&TSheetSettings::BottomMargin, TSheetSetting::BottomMargin, 300,
+         "The bottom page margin is too large.\nSet smaller bottom page margin."},
     };
     for (const Case &c : cases) {
         messages.clear();
-        c.margin->setValue(c.value);
-        EXPECT_FALSE(creator.CalculateLayout(c.margin));
+        s.*c.margin = c.value;
+        EXPECT_FALSE(creator.CalculateLayout(s, c.setting));
         EXPECT_EQ(messages, QStringList{c.message});
-        c.margin->setValue(0);
-        EXPECT_TRUE(creator.CalculateLayout(c.margin));
+        EXPECT_EQ(creator.FailingSetting(), c.setting);
+        s.*c.margin = 0;
+        EXPECT_TRUE(creator.CalculateLayout(s, c.setting));
     }
 }
 
 TEST_F(Layout, FirstBreakingControlIsKept)
 {
     Margins(5, 0, 5, 0);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
-    steps.c.spedtPageWidth->setValue(10);
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.spedtPageWidth));
-    steps.c.spedtPageTopMargin->setValue(300);
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.spedtPageTopMargin));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
+    s.PageWidth = 10;
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::PageWidth));
+    s.TopMargin = 300;
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::TopMargin));
     const QString width = "The page width is too small.\nSet larger page width.";
     EXPECT_EQ(messages, (QStringList{width, width}));
-    EXPECT_FALSE(creator.CreatePDF());
+    EXPECT_FALSE(creator.CreatePDF(s, host.Pictures()));
     EXPECT_EQ(messages.last(), width);
 
     // A success forgets it.
-    steps.c.spedtPageWidth->setValue(210);
-    steps.c.spedtPageTopMargin->setValue(0);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
-    steps.c.spedtPageTopMargin->setValue(300);
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.spedtPageTopMargin));
+    s.PageWidth = 210;
+    s.TopMargin = 0;
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
+    s.TopMargin = 300;
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::TopMargin));
     EXPECT_TRUE(messages.last().startsWith("The top page margin"));
 }
 
-TEST_F(Layout, MessagePerControl)
+TEST_F(Layout, MessagePerSetting)
 {
     const QString general =
         "The page preview cannot be created.\nSet smaller page dimensions or different page orientation\n"
         "or smaller page margins or  smaller font of the frame labels\nor shorter frame labels or less frames per page.";
-    const TLayoutControls &c = steps.c;
+    using S = TSheetSetting;
     struct Case {
-        QWidget *control;
+        TSheetSetting setting;
         bool labelsOn, gridOn;
         QString message;
     };
     const Case cases[] = {
-        {c.cmbxPageSize, false, false, "The dimensions of the page are too small.\nSet a page size with larger dimensions."},
-        {c.spedtPageHeight, false, false, "The page height is too small.\nSet larger page height."},
-        {c.rgOrientation, false, false, "The dimensions of the page are too small.\nSet different page orientation."},
-        {c.spedtImageSpace, false, false, "The space around images is too large.\nSet smaller space around images."},
-        {c.spedtTextSpace, false, false,
+        {S::PageSize, false, false, "The dimensions of the page are too small.\nSet a page size with larger dimensions."},
+        {S::PageHeight, false, false, "The page height is too small.\nSet larger page height."},
+        {S::Orientation, false, false, "The dimensions of the page are too small.\nSet different page orientation."},
+        {S::ImageSpace, false, false, "The space around images is too large.\nSet smaller space around images."},
+        {S::TextSpace, false, false,
          "The space around image labels is too large.\nSet smaller space around image labels."},
-        {c.chbxLabelFrames, true, false,
+        {S::LabelFrames, true, false,
          "The font of the frame labels is too large or the frame labels are too long.\n"
          "Set smaller font of the frame labels or shorter frame labels."},
-        {c.chbxLabelFrames, false, false, general},
-        {c.cmbxKeyFrameLabel, true, false,
+        {S::LabelFrames, false, false, general},
+        {S::KeyFrameLabel, true, false,
          "The label of the key frames is too long or the font of the frame labels is too large.\n"
          "Set shorter label of the key frames or smaller font of the frame labels."},
-        {c.bitbtnEditNonKeyFrameLabel, true, false,
+        {S::EditNonKeyFrameLabel, true, false,
          "The label of the non-key frames is too long.\nSet shorter label of the non-key frames or press the Cancel button."},
-        {c.bitbtnEditKeyFrameLabel, true, false,
+        {S::EditKeyFrameLabel, true, false,
          "The label of key frames is too long.\nSet shorter label of the key frames or press the Cancel button."},
-        {c.bitbtnImageLabelsFont, true, false,
+        {S::LabelFont, true, false,
          "The font of the frame labels is too large.\nSet smaller font of the frame labels or press the Cancel button."},
-        {c.chbxSetFramesPerPage, false, true, "Too many frames per page.\nSet less columns or rows per page."},
-        {c.chbxSetFramesPerPage, false, false, general},
-        {c.spedtColumnsPerPage, false, true, "Too many columns per page.\nSet less columns per page."},
-        {c.spedtRowsPerPage, false, true, "Too many rows per page.\nSet less rows per page."},
-        {c.chbxCenterPageContents, false, false, general},
-        {&steps.layoutStep, false, false, general},
+        {S::SetFramesPerPage, false, true, "Too many frames per page.\nSet less columns or rows per page."},
+        {S::SetFramesPerPage, false, false, general},
+        {S::Columns, false, true, "Too many columns per page.\nSet less columns per page."},
+        {S::Rows, false, true, "Too many rows per page.\nSet less rows per page."},
+        {S::CenterPageContents, false, false, general},
+        {S::Other, false, false, general},
     };
     for (const Case &k : cases) {
         TPDFCreator fresh(&selection);
-        fresh.SetControls(steps.c);
-        steps.c.chbxLabelFrames->setChecked(k.labelsOn);
-        steps.c.chbxSetFramesPerPage->setChecked(k.gridOn);
-        // No usable height: every control's change fails.
-        steps.c.spedtPageBottomMargin->setValue(297);
+        fresh.SetHost(&host);
+        s.LabelFrames = k.labelsOn;
+        s.SetFramesPerPage = k.gridOn;
+        // No usable height: every setting's change fails.
+        s.BottomMargin = 297;
         messages.clear();
-        shownSteps.clear();
-        EXPECT_FALSE(fresh.CalculateLayout(k.control));
-        EXPECT_EQ(messages, QStringList{k.message}) << k.control->metaObject()->className();
-        // Only the specific messages bring up the control's step.
-        EXPECT_EQ(shownSteps.size(), k.message == general ? 0 : 1);
+        host.reported.clear();
+        EXPECT_FALSE(fresh.CalculateLayout(s, k.setting));
+        EXPECT_EQ(messages, QStringList{k.message}) << int(k.setting);
+        // Only the specific messages are the host's to show with its setting.
+        EXPECT_EQ(host.reported.size(), k.message == general ? 0u : 1u) << int(k.setting);
     }
 }
 
 TEST_F(Layout, NoRecordedControlNoMessage)
 {
-    steps.c.spedtPageBottomMargin->setValue(297);
-    EXPECT_FALSE(creator.CalculateLayout(nullptr));
+    s.BottomMargin = 297;
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::None));
     EXPECT_TRUE(messages.isEmpty());
-}
-
-TEST_F(Layout, ButtonsAreClickedAgainLater)
-{
-    steps.c.chbxLabelFrames->setChecked(true);
-    selection.LabelWidth = 10000;
-    int clicks = 0;
-    QObject::connect(steps.c.bitbtnImageLabelsFont, &QAbstractButton::clicked, [&clicks] { ++clicks; });
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.bitbtnImageLabelsFont));
-    EXPECT_EQ(clicks, 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(clicks, 1);
-}
-
-TEST_F(Layout, SpinEditGetsFocusWithItsTextSelected)
-{
-    steps.pageStep.show();
-    steps.pageStep.activateWindow();
-    steps.c.spedtPageLeftMargin->setValue(300);
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.spedtPageLeftMargin));
-    EXPECT_EQ(shownSteps, QVector<QWidget *>{steps.c.spedtPageLeftMargin});
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(steps.c.spedtPageLeftMargin->hasFocus());
-    auto *edit = steps.c.spedtPageLeftMargin->findChild<QLineEdit *>();
-    ASSERT_NE(edit, nullptr);
-    EXPECT_EQ(edit->selectedText(), QString("300"));
 }
 
 TEST_F(Layout, NoMovieFrameGivesTheGeneralMessage)
 {
     MovieWidth = 0;
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.spedtPageWidth));
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::PageWidth));
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith("The page preview cannot be created."));
 }
@@ -368,7 +360,7 @@ TEST_F(Layout, PictureTooSmallToDrawFails)
 {
     // Thousands of columns leave a positive scale but pictures of no pixel.
     Grid(5000, 1);
-    EXPECT_FALSE(creator.CalculateLayout(steps.c.spedtColumnsPerPage));
+    EXPECT_FALSE(creator.CalculateLayout(s, TSheetSetting::Columns));
     EXPECT_EQ(messages, QStringList{"Too many columns per page.\nSet less columns per page."});
 }
 

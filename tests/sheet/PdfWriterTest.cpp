@@ -8,7 +8,6 @@
 #include "sheet/FontFile.h"
 #include "sheet/LabelPatterns.h"
 #include "sheet/PDFCreator.h"
-#include "sheet/SheetControls.h"
 #include "sheet/SheetProgress.h"
 #include "support/ToolRun.h"
 
@@ -85,16 +84,16 @@ protected:
         MovieHeight = 150;
         AppTitle = QStringLiteral("Tessory v1.0");
         TempImageBase = dir.filePath(QStringLiteral("VELUMOR"));
-        set.labelFont = QFont(QStringLiteral("DejaVu Sans"), 10);
-        c().progress = &progress;
-        c().edtPDFDirectory->setText(dir.path() + QLatin1Char('/'));
-        c().edtPDFFile->setText(QStringLiteral("sheet"));
-        c().chbxSetFramesPerPage->setChecked(true);
-        c().spedtColumnsPerPage->setValue(2);
-        c().spedtRowsPerPage->setValue(2);
-        c().spedtPageLeftMargin->setValue(10);
-        c().rgOrientation->SetItemIndex(0);
-        creator.SetControls(set.controls);
+        s.LabelFont = QFont(QStringLiteral("DejaVu Sans"), 10);
+        s.ViewFile = false;
+        host.progress = &progress;
+        s.OutputFile = Output();
+        s.SetFramesPerPage = true;
+        s.Columns = 2;
+        s.Rows = 2;
+        s.LeftMargin = 10;
+        s.Orientation = TOrientation(0);
+        creator.SetHost(&host);
     }
     void TearDown() override
     {
@@ -105,7 +104,15 @@ protected:
         Scenes.clear();
     }
 
-    TLayoutControls &c() { return set.controls; }
+    // What the wizard would use in the mode: captured or exported pictures.
+    TPictureSource &Pictures()
+    {
+        if (IsSWFMode)
+            source = std::make_unique<TCapturedPictures>(QSize(MovieWidth, MovieHeight));
+        else
+            source = std::make_unique<TExportedPictures>(*FlashServer);
+        return *source;
+    }
 
     // n frames with pictures of 150 dpi whose colour names the frame.
     void MakeFrames(int n, QSize pixels = QSize(417, 313))
@@ -135,9 +142,9 @@ protected:
 
     void Relabel()
     {
-        if (c().chbxLabelFrames->isChecked()) {
+        if (s.LabelFrames) {
             ExpandLabelTexts(selection, QStringLiteral("Frame <N>"), QStringLiteral("Frame <N> *"));
-            MeasureLabelTexts(selection, set.labelFont);
+            MeasureLabelTexts(selection, s.LabelFont);
         } else {
             for (TFrame &f : selection.Frames)
                 f.LabelText.clear();
@@ -148,9 +155,9 @@ protected:
     bool Write()
     {
         Relabel();
-        if (!creator.CalculateLayout(nullptr))
+        if (!creator.CalculateLayout(s, TSheetSetting::None))
             return false;
-        return creator.CreatePDF();
+        return creator.CreatePDF(s, Pictures());
     }
 
     QString Output() const { return dir.filePath(QStringLiteral("sheet.pdf")); }
@@ -171,7 +178,9 @@ protected:
     }
 
     QTemporaryDir dir;
-    TSheetControlSet set;
+    TSheetSettings s;
+    TTestSheetHost host{s};
+    std::unique_ptr<TPictureSource> source;
     TFrameSelection selection;
     TPDFCreator creator{&selection};
     Recorder progress;
@@ -234,7 +243,7 @@ TEST_F(PdfWriter, FramesFillCellsRowByRowWithLabelsAsText)
 TEST_F(PdfWriter, SwfPicturesAreReencodedAtTheChosenResolution)
 {
     MakeFrames(1);
-    TSheetControlSet::ChooseItem(c().cmbxImageResolution, QStringLiteral("50"));
+    s.Resolution = 50;
     ASSERT_TRUE(Write());
     const QString list = Tool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), Output()}).out;
     // round(200 * 50 / 72) by round(150 * 50 / 72)
@@ -267,12 +276,12 @@ TEST_F(PdfWriter, FontsAreEmbeddedOnlyWhenAskedAndLabelsOn)
     EXPECT_TRUE(fonts().contains(QRegularExpression(QStringLiteral("TrueType\\s+WinAnsi\\s+no"))))
         << fonts().toStdString();
 
-    c().chbxEmbedFontSubset->setChecked(true);
+    s.EmbedFontSubset = true;
     ASSERT_TRUE(Write());
     EXPECT_TRUE(fonts().contains(QRegularExpression(QStringLiteral("\\s+yes\\s+yes\\s+")))) << fonts().toStdString();
 
     // Labels off: no text at all, whatever the subset box says.
-    c().chbxLabelFrames->setChecked(false);
+    s.LabelFrames = false;
     ASSERT_TRUE(Write());
     EXPECT_EQ(fonts().count(QLatin1Char('\n')), 2) << fonts().toStdString(); // the header lines only
     EXPECT_TRUE(Tool(QStringLiteral("pdftotext"), {Output(), QStringLiteral("-")}).out.trimmed().isEmpty());
@@ -293,16 +302,16 @@ TEST_F(PdfWriter, SecurityInfoAndFrontFile)
         pdf.EndPage();
         pdf.EndDoc();
     }
-    c().cmbxInputFile->setEditText(front);
-    c().cmbxFileTitle->setEditText(QStringLiteral("Walk cycle"));
-    c().cmbxFileAuthor->setEditText(QStringLiteral("R. Amsel"));
-    c().cmbxFileSubject->setEditText(QStringLiteral("Storyboard"));
-    c().cmbxFileKeywords->setEditText(QStringLiteral("walk, cycle"));
-    c().chbxSecurity->setChecked(true);
-    c().chbxPermitPrinting->setChecked(true);
-    c().chbxPermitCopying->setChecked(false);
-    c().cmbxEncryption->setCurrentIndex(1);
-    c().medtPassword1->setText(QStringLiteral("s3cret"));
+    s.FrontFile = front;
+    s.Title = QStringLiteral("Walk cycle");
+    s.Author = QStringLiteral("R. Amsel");
+    s.Subject = QStringLiteral("Storyboard");
+    s.Keywords = QStringLiteral("walk, cycle");
+    s.Security = true;
+    s.PermitPrinting = true;
+    s.PermitCopying = false;
+    s.Encryption128 = true;
+    s.Password = QStringLiteral("s3cret");
     ASSERT_TRUE(Write()) << errors.join(QLatin1Char('\n')).toStdString();
 
     EXPECT_NE(Tool(QStringLiteral("pdfinfo"), {Output()}).exitCode, 0); // needs the password
@@ -330,8 +339,8 @@ TEST_F(PdfWriter, SecurityInfoAndFrontFile)
     EXPECT_TRUE(encryption.contains(QStringLiteral("modify anything: not allowed")));
 
     // 40 bit: revision 2.
-    c().cmbxEncryption->setCurrentIndex(0);
-    c().cmbxInputFile->setEditText(QString());
+    s.Encryption128 = false;
+    s.FrontFile = QString();
     ASSERT_TRUE(Write());
     EXPECT_TRUE(Tool(QStringLiteral("qpdf"), {QStringLiteral("--show-encryption"),
                                              QStringLiteral("--password=s3cret"), Output()})
@@ -387,14 +396,14 @@ TEST_F(PdfWriter, FailuresAreShownAndLeaveNoFile)
     // A folder that does not exist.
     errors.clear();
     MakeFrames(2);
-    c().edtPDFDirectory->setText(dir.filePath(QStringLiteral("missing/")));
+    s.OutputFile = dir.filePath(QStringLiteral("missing/sheet.pdf"));
     EXPECT_FALSE(Write());
     EXPECT_EQ(errors.size(), 1);
     EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.pdf*")}, QDir::Files).isEmpty());
 
     // The engine library missing: its message, nothing written.
     errors.clear();
-    c().edtPDFDirectory->setText(dir.path() + QLatin1Char('/'));
+    s.OutputFile = Output();
     SetEngineLibraryPath(dir.filePath(QStringLiteral("nowhere/wPDF200A.so")));
     EXPECT_FALSE(Write());
     ASSERT_EQ(errors.size(), 1);
@@ -425,7 +434,7 @@ TEST_F(PdfWriter, TheEnginesWarningsAreShownOnceTheFileIsWritten)
     file.seek(0);
     file.write(bytes);
     file.close();
-    c().cmbxInputFile->setEditText(front);
+    s.FrontFile = front;
     ASSERT_TRUE(Write()) << errors.join(QLatin1Char('\n')).toStdString();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains(QStringLiteral("repaired"))) << errors[0].toStdString();
@@ -435,38 +444,34 @@ TEST_F(PdfWriter, TheEnginesWarningsAreShownOnceTheFileIsWritten)
 TEST_F(PdfWriter, OutputChecksStopBeforeWriting)
 {
     MakeFrames(2);
-    QWidget *shownFor = nullptr;
-    c().showStepOf = [&shownFor](QWidget *w) { shownFor = w; };
-    creator.SetControls(set.controls);
+    const auto shown = [this] { return host.reported.empty() ? TSheetSetting::None : host.reported.back(); };
 
-    c().medtPassword2->show();
-    c().medtPassword1->setText(QStringLiteral("abc"));
-    c().medtPassword2->setText(QStringLiteral("abC"));
+    s.Password = QStringLiteral("abc");
+    s.PasswordRepeat = QStringLiteral("abC");
     EXPECT_FALSE(Write());
     EXPECT_EQ(errors, QStringList{QStringLiteral("The passwords do not match.")});
-    EXPECT_EQ(shownFor, c().medtPassword2);
-    c().medtPassword2->setText(QStringLiteral("abc"));
+    EXPECT_EQ(shown(), TSheetSetting::PasswordRepeat);
+    s.PasswordRepeat = QStringLiteral("abc");
 
     errors.clear();
-    c().cmbxInputFile->setEditText(Output());
+    s.FrontFile = Output();
     EXPECT_FALSE(Write());
     EXPECT_EQ(errors, QStringList{QStringLiteral("The front PDF file is the same as the final PDF file.")});
-    EXPECT_EQ(shownFor, c().cmbxInputFile);
+    EXPECT_EQ(shown(), TSheetSetting::FrontFile);
 
-    // The name with the extension changed is what counts; a folder there
-    // cannot be replaced.
+    // A folder where the file would go cannot be replaced.
     errors.clear();
-    c().cmbxInputFile->setEditText(QString());
-    c().edtPDFFile->setText(QStringLiteral("taken.txt"));
+    s.FrontFile = QString();
+    s.OutputFile = dir.filePath(QStringLiteral("taken.pdf"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("taken.pdf")));
     EXPECT_FALSE(Write());
     EXPECT_EQ(errors, QStringList{QStringLiteral("Please close the PDF file that you're trying to overwrite.")});
-    EXPECT_EQ(shownFor, c().edtPDFFile);
+    EXPECT_EQ(shown(), TSheetSetting::OutputFile);
     EXPECT_TRUE(progress.captions.isEmpty()); // nothing was started
 
     // A sheet marked read-only is not replaced, not even by root.
     errors.clear();
-    c().edtPDFFile->setText(QStringLiteral("sheet"));
+    s.OutputFile = Output();
     QFile kept(Output());
     ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
     kept.write("earlier sheet");
@@ -481,8 +486,7 @@ TEST_F(PdfWriter, OutputChecksStopBeforeWriting)
 
     // A front file differing only in case is another file: it must exist.
     errors.clear();
-    c().edtPDFFile->setText(QStringLiteral("sheet"));
-    c().cmbxInputFile->setEditText(dir.filePath(QStringLiteral("SHEET.pdf")));
+    s.FrontFile = dir.filePath(QStringLiteral("SHEET.pdf"));
     EXPECT_FALSE(Write());
     ASSERT_EQ(errors.size(), 1);
     EXPECT_NE(errors[0], QStringLiteral("The front PDF file is the same as the final PDF file."));
@@ -493,14 +497,14 @@ TEST_F(PdfWriter, PreviewShowsThePageScaledAndFramed)
 {
     MakeFrames(3);
     // A landscape page in the square picture: bands above and below.
-    c().spedtPageWidth->setValue(297);
-    c().spedtPageHeight->setValue(210);
+    s.PageWidth = 297;
+    s.PageHeight = 210;
     Relabel();
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     ASSERT_EQ(creator.PageWidth(), 842);
     ASSERT_EQ(creator.PageHeight(), 595);
     QImage picture(192, 192, QImage::Format_RGB32);
-    creator.DrawPage(1, &picture, nullptr);
+    creator.DrawPage(s, 1, &picture, nullptr, Pictures());
 
     const QColor face = QPalette().color(QPalette::Button);
     const double scale = 190.0 / 842; // the width limits
@@ -527,37 +531,43 @@ TEST_F(PdfWriter, PreviewShowsThePageScaledAndFramed)
 TEST_F(PdfWriter, SizeEstimateFollowsQualityPagesAndFont)
 {
     MakeFrames(8);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     ASSERT_EQ(creator.PageCount(), 2);
-    TSheetControlSet::ChooseItem(c().cmbxImageQuality, QStringLiteral("10"));
-    const double low = creator.EstimateFileSize();
-    TSheetControlSet::ChooseItem(c().cmbxImageQuality, QStringLiteral("100"));
-    const double high = creator.EstimateFileSize();
+    s.Quality = 10;
+    const double low = creator.EstimateFileSize(s, Pictures());
+    s.Quality = 100;
+    const double high = creator.EstimateFileSize(s, Pictures());
     EXPECT_GT(low, 12288 + 7168);
     EXPECT_GT(high, low);
 
     // One page less: 7 KB less.
-    c().spedtRowsPerPage->setValue(4);
-    ASSERT_TRUE(creator.CalculateLayout(nullptr));
+    s.Rows = 4;
+    ASSERT_TRUE(creator.CalculateLayout(s, TSheetSetting::None));
     ASSERT_EQ(creator.PageCount(), 1);
-    EXPECT_DOUBLE_EQ(high - creator.EstimateFileSize(), 7168);
+    EXPECT_DOUBLE_EQ(high - creator.EstimateFileSize(s, Pictures()), 7168);
 
     // An embedded subset adds the font file's size.
-    c().chbxEmbedFontSubset->setChecked(true);
-    const QString file = FindFontFile(set.labelFont.family(), false, false);
+    s.EmbedFontSubset = true;
+    const QString file = FindFontFile(s.LabelFont.family(), false, false);
     const double fontSize = file.isEmpty() ? 153600.0 : double(QFileInfo(file).size());
-    EXPECT_DOUBLE_EQ(creator.EstimateFileSize() - (high - 7168), fontSize);
+    EXPECT_DOUBLE_EQ(creator.EstimateFileSize(s, Pictures()) - (high - 7168), fontSize);
 }
 
 TEST_F(PdfWriter, ReencodingShrinksInTheDecoderAndKeepsColour)
 {
     MakeFrames(1, QSize(1146, 833));
-    const QByteArray jpeg = TPDFCreator::ReencodePicture(selection.Frames[0].FileName, QSize(275, 200), 70);
-    EXPECT_EQ(platform::jpegSize(jpeg), QSize(275, 200));
-    const QImage back = platform::decodeJpeg(jpeg);
+    // A 550 x 400 movie at 36 dpi.
+    TCapturedPictures captured(QSize(550, 400));
+    captured.BeginRun(36, 70);
+    const QVector<TPdfPicture> placed = captured.PdfPictures(std::span<const TFrame>(selection.Frames));
+    ASSERT_EQ(placed.size(), 1);
+    EXPECT_EQ(placed[0].Pixels, QSize(275, 200));
+    EXPECT_EQ(platform::jpegSize(placed[0].Jpeg), QSize(275, 200));
+    const QImage back = platform::decodeJpeg(placed[0].Jpeg);
     EXPECT_TRUE(Near(back.pixel(137, 100), ColourOf(0)));
-    EXPECT_THROW(TPDFCreator::ReencodePicture(dir.filePath(QStringLiteral("none.jpg")), QSize(10, 10), 70),
-                 std::runtime_error);
+    TFrame missing;
+    missing.FileName = dir.filePath(QStringLiteral("none.jpg"));
+    EXPECT_THROW(captured.PdfPictures(std::span<const TFrame>(&missing, 1)), std::runtime_error);
 }
 
 TEST(FontFile, StyleOrderAndNameMatching)

@@ -1,21 +1,16 @@
 #pragma once
-// The controls of the page setup and layout steps, built as the forms build
-// them, and a QApplication for fonts and widgets.
-#include "controls/RadioGroup.h"
+// Plain sheet settings, a host that records what it is asked to show, and a
+// QApplication for fonts and widgets.
 #include "core/Global.h"
-#include "sheet/LayoutSource.h"
-#include "sheet/SheetControls.h"
+#include "sheet/PictureSource.h"
+#include "sheet/SheetHost.h"
+#include "sheet/SheetProgress.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QToolButton>
 #include <gtest/gtest.h>
-#include <climits>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class TQtEnvironment : public ::testing::Environment {
 public:
@@ -33,29 +28,48 @@ private:
     std::unique_ptr<QApplication> m_app;
 };
 
-// The steps' controls at plain values: no margins or spaces, portrait,
-// labels off, one column and row, empty patterns.
-struct TStepControls {
-    TSheetControlSet set;
-    QWidget &pageStep = set.PageStep();
-    QWidget &layoutStep = set.LayoutStep();
-    TLayoutControls &c = set.controls;
+// No margins or spaces, portrait, labels off, one column and row, empty
+// patterns.
+inline TSheetSettings PlainSettings()
+{
+    TSheetSettings s;
+    s.LeftMargin = s.RightMargin = s.TopMargin = s.BottomMargin = 0;
+    s.ImageSpace = s.TextSpace = 0;
+    s.Orientation = TOrientation::Portrait;
+    s.CenterPageContents = false;
+    s.LabelFrames = false;
+    s.SetFramesPerPage = false;
+    s.NonKeyFrameLabel.clear();
+    s.KeyFrameLabel.clear();
+    s.LabelFont = QFont(QStringLiteral("DejaVu Sans"), 12);
+    s.ViewFile = false;
+    return s;
+}
 
-    TStepControls()
+// Answers with the settings it is given; records every setting it is asked
+// to show (the message goes to ShowErrorMessage, as a tool's host does).
+class TTestSheetHost : public TSheetHost {
+public:
+    explicit TTestSheetHost(TSheetSettings &settings) : m_settings(settings) {}
+    TSheetSettings Settings() const override { return m_settings; }
+    TPictureSource &Pictures() override
     {
-        c.cmbxPageSize->clear();
-        for (QSpinBox *edit : {c.spedtPageLeftMargin, c.spedtPageRightMargin, c.spedtPageTopMargin,
-                               c.spedtPageBottomMargin, c.spedtImageSpace, c.spedtTextSpace})
-            edit->setValue(0);
-        c.rgOrientation->SetItemIndex(0);
-        for (QCheckBox *box : {c.chbxCenterPageContents, c.chbxLabelFrames, c.chbxSetFramesPerPage})
-            box->setChecked(false);
-        c.cmbxNonKeyFrameLabel->clear();
-        c.cmbxKeyFrameLabel->clear();
-        c.spedtColumnsPerPage->setValue(1);
-        c.spedtRowsPerPage->setValue(1);
-        set.labelFont = QFont(QStringLiteral("DejaVu Sans"), 12);
+        m_pictures = std::make_unique<TCapturedPictures>(QSize(MovieWidth, MovieHeight));
+        return *m_pictures;
     }
+    void ReportSetting(TSheetSetting setting, const QString &message) override
+    {
+        reported.push_back(setting);
+        TSheetHost::ReportSetting(setting, message);
+    }
+    TSheetProgress *Progress() override { return progress; }
+
+    std::vector<TSheetSetting> reported;
+    TSheetProgress *progress = nullptr;
+
+private:
+    TSheetSettings &m_settings;
+    std::unique_ptr<TPictureSource> m_pictures;
 };
 
 // n frames of one scene, numbered from 0.

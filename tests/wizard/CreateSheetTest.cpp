@@ -12,11 +12,15 @@
 #include "wizard/Settings.h"
 #include "wizard/Step5Frm.h"
 #include "wizard/Step6Frm.h"
+#include "wizard/Step4Frm.h"
 #include "wizard/Step7Frm.h"
+#include "wizard/WizardSheet.h"
 
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QSlider>
@@ -55,7 +59,7 @@ private slots:
         LoadSettings(defaults);
         FrameSelection->SetFrames(frames);
         // As the frame selection step's Next does.
-        QVERIFY(PDFCreator->CalculateLayout(nullptr));
+        QVERIFY(PDFCreator->CalculateLayout(TSheetSetting::None));
         QFile::remove(dir.filePath(QStringLiteral("walk.pdf")));
         Forms.step6->SetPdfFileName(dir.filePath(QStringLiteral("walk.pdf")));
     }
@@ -106,6 +110,30 @@ private slots:
         QCOMPARE(CurrentWizardStep(), static_cast<QWidget *>(Forms.step6));
         QCOMPARE(Forms.step6->focusWidget(), static_cast<QWidget *>(Forms.step6->step.medtPassword2));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("walk.pdf"))));
+    }
+
+    void aBrokenLayoutShowsTheStepOfItsSettingWithTheControlFocused()
+    {
+        ShowWizardStep(Forms.step5);
+        QSpinBox *margin = Forms.step4->step.spedtPageLeftMargin;
+        margin->setValue(300);
+        QVERIFY(!PDFCreator->CalculateLayout(SettingOfControl(margin)));
+        QCOMPARE(errors, QStringList{QStringLiteral("The left page margin is too large.\nSet smaller left page margin.")});
+        QCOMPARE(CurrentWizardStep(), static_cast<QWidget *>(Forms.step4));
+        QCOMPARE(Forms.step4->focusWidget(), static_cast<QWidget *>(margin));
+        QCOMPARE(margin->findChild<QLineEdit *>()->selectedText(), QStringLiteral("300"));
+
+        // Labels that do not fit: the labels' group takes the focus.
+        margin->setValue(10);
+        errors.clear();
+        QVERIFY(PDFCreator->CalculateLayout(TSheetSetting::None));
+        Forms.step5->step.chbxLabelFrames->setChecked(true);
+        FrameSelection->LabelWidth = 100000;
+        QVERIFY(!PDFCreator->CalculateLayout(TSheetSetting::LabelFrames));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors[0].startsWith(QStringLiteral("The font of the frame labels is too large")));
+        QCOMPARE(CurrentWizardStep(), static_cast<QWidget *>(Forms.step5));
+        QCOMPARE(Forms.step5->focusWidget(), static_cast<QWidget *>(Forms.step5->step.grbxLabelFrames));
     }
 
     void previewAndEstimateFollowTheLayoutStep()

@@ -10,11 +10,44 @@
 #include "wizard/Step4Frm.h"
 #include "wizard/Step5Frm.h"
 #include "wizard/Step6Frm.h"
+#include "wizard/WizardSheet.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
+// Every sheet setting the settings file keeps, one per line, so that a
+// difference shows which.
+QString Persisted(const TSheetSettings &s)
+{
+    QStringList l;
+    const auto add = [&l](const char *name, const QVariant &v) { l << QString("%1=%2").arg(name, v.toString()); };
+    add("PageWidth", s.PageWidth);
+    add("PageHeight", s.PageHeight);
+    add("Orientation", int(s.Orientation));
+    add("OrientationTag", int(s.OrientationTag));
+    add("Margins", QString("%1 %2 %3 %4").arg(s.LeftMargin).arg(s.TopMargin).arg(s.RightMargin).arg(s.BottomMargin));
+    add("CenterPageContents", s.CenterPageContents);
+    add("Spaces", QString("%1 %2").arg(s.ImageSpace).arg(s.TextSpace));
+    add("Resolution", s.Resolution);
+    add("Quality", s.Quality);
+    add("LabelFrames", s.LabelFrames);
+    add("NonKeyFrameLabel", s.NonKeyFrameLabel);
+    add("KeyFrameLabel", s.KeyFrameLabel);
+    add("Font", QString("%1 %2 %3%4%5%6").arg(s.LabelFont.family()).arg(s.LabelFont.pointSize())
+                    .arg(s.LabelFont.bold()).arg(s.LabelFont.italic()).arg(s.LabelFont.underline())
+                    .arg(s.LabelFont.strikeOut()));
+    add("LabelColor", s.LabelColor);
+    add("EmbedFontSubset", s.EmbedFontSubset);
+    add("Grid", QString("%1 %2x%3").arg(s.SetFramesPerPage).arg(s.Columns).arg(s.Rows));
+    add("FrontFile", s.FrontFile);
+    add("Info", QStringList{s.Title, s.Author, s.Subject, s.Keywords}.join('|'));
+    add("Security", QString("%1 %2 %3%4%5").arg(s.Security).arg(s.Encryption128).arg(s.PermitPrinting)
+                        .arg(s.PermitChanging).arg(s.PermitCopying));
+    add("ViewFile", s.ViewFile);
+    return l.join('\n');
+}
+
 QStringList items(const QComboBox *c)
 {
     QStringList l;
@@ -173,6 +206,102 @@ private slots:
         QVERIFY(!Forms.step6->step.chbxPermitCopying->isChecked());
         QCOMPARE(Forms.step6->step.medtPassword1->text(), QString());
         QCOMPARE(Forms.imagePreview->pos(), QPoint(120, 80));
+    }
+
+    void everySheetSettingComesBackToTheWizardAndToTools_data()
+    {
+        QTest::addColumn<bool>("swf");
+        QTest::newRow("SWF mode") << true;
+        QTest::newRow("FLA mode") << false;
+    }
+    void everySheetSettingComesBackToTheWizardAndToTools()
+    {
+        // Every value off its default, with a valid layout, so that the
+        // values saved only then are saved too.
+        QFETCH(bool, swf);
+        BuildWizard(swf);
+        platform::MemoryKeyStore defaults;
+        LoadSettings(defaults);
+        auto &p = Forms.step4->step;
+        p.cmbxPageSize->setCurrentIndex(p.cmbxPageSize->findText("A3"));
+        p.spedtPageWidth->setValue(297);
+        p.spedtPageHeight->setValue(420);
+        p.rgOrientation->SetItemIndex(0);
+        p.rgOrientation->SetTag(1);
+        p.spedtPageLeftMargin->setValue(7);
+        p.spedtPageTopMargin->setValue(8);
+        p.spedtPageRightMargin->setValue(9);
+        p.spedtPageBottomMargin->setValue(11);
+        p.chbxCenterPageContents->setChecked(false);
+        p.spedtImageSpace->setValue(3);
+        p.spedtTextSpace->setValue(4);
+        auto &l = Forms.step5->step;
+        l.cmbxImageResolution->setCurrentText("150");
+        l.cmbxImageQuality->setCurrentText("40");
+        AddToHistory(l.cmbxNonKeyFrameLabel, "<N> of <F>");
+        AddToHistory(l.cmbxKeyFrameLabel, "<N> key");
+        TFontDialog *font = Forms.step5->fntdlgImageLabelsFont;
+        font->Font = QFont("DejaVu Sans", 9);
+        font->Font.setBold(true);
+        font->Font.setUnderline(true);
+        font->Color = 0x123456;
+        l.chbxEmbedFontSubset->setChecked(true);
+        l.chbxSetFramesPerPage->setChecked(true);
+        l.spedtColumnsPerPage->setValue(3);
+        l.spedtRowsPerPage->setValue(2);
+        auto &o = Forms.step6->step;
+        // (The front file is left: a reload always chooses its first entry, "none".)
+        AddToHistory(o.cmbxFileTitle, "Walk");
+        AddToHistory(o.cmbxFileAuthor, "Ann");
+        AddToHistory(o.cmbxFileSubject, "Board");
+        AddToHistory(o.cmbxFileKeywords, "walk, cycle");
+        o.chbxSecurity->setChecked(true);
+        o.cmbxEncryption->setCurrentIndex(1);
+        o.chbxPermitPrinting->setChecked(false);
+        o.chbxPermitCopying->setChecked(false);
+        o.chbxViewFile->setChecked(false);
+        MovieWidth = 550;
+        MovieHeight = 400;
+        TFrameArr frames(6);
+        FrameSelection->SetFrames(frames);
+        QVERIFY(PDFCreator->CalculateLayout(TSheetSetting::None));
+        const QString before = Persisted(WizardSheetSettings());
+        QVERIFY(before != Persisted(TSheetSettings()));
+
+        platform::MemoryKeyStore key;
+        QVERIFY(SaveSettings(key));
+        QStringList warnings;
+        TSheetSettings read = ReadSheetSettings(TRegistry(key), swf, &warnings);
+        if (swf)
+            read.KeyFrameLabel = WizardSheetSettings().KeyFrameLabel; // not kept in SWF mode
+        QCOMPARE(Persisted(read).split('\n'), before.split('\n'));
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+
+        TearDownWizard();
+        BuildWizard(swf);
+        LoadSettings(key);
+        TSheetSettings loaded = WizardSheetSettings();
+        if (swf)
+            loaded.KeyFrameLabel = read.KeyFrameLabel;
+        QCOMPARE(Persisted(loaded).split('\n'), before.split('\n'));
+    }
+
+    void absurdValuesFallBackOneByOneWithAWarning()
+    {
+        platform::MemoryKeyStore key;
+        key.values = {{"PageWidth", "-5"}, {"ColumnsPerPage", "100000"}, {"RowsPerPage", "3"},
+                      {"PageTopMargin", "garbage"}, {"ImageQuality", "42"}, {"PageLeftMargin", "12"}};
+        QStringList warnings;
+        const TSheetSettings s = ReadSheetSettings(TRegistry(key), true, &warnings);
+        const TSheetSettings d;
+        QCOMPARE(s.PageWidth, d.PageWidth);
+        QCOMPARE(s.Columns, d.Columns);
+        QCOMPARE(s.TopMargin, d.TopMargin);
+        QCOMPARE(s.Quality, d.Quality);
+        QCOMPARE(s.Rows, 3);
+        QCOMPARE(s.LeftMargin, 12);
+        QCOMPARE(warnings.size(), 4);
+        QVERIFY2(warnings.join(' ').contains("ColumnsPerPage of \"100000\""), qPrintable(warnings.join('\n')));
     }
 
     void invalidLayoutKeepsThePreviousPageValues()

@@ -1029,12 +1029,12 @@ private slots:
         preview.imgPreview()->show();
         preview.lblCurPage()->show();
         // Not visible: nothing is recomputed or changed.
-        preview.RefreshPreview(nullptr);
+        preview.RefreshPreview(TSheetSetting::None);
         QVERIFY(!preview.imgPreview()->isHidden());
         QVERIFY(!preview.lblCurPage()->isHidden());
         // Visible with no valid layout: the page controls go away.
         preview.show();
-        preview.RefreshPreview(nullptr);
+        preview.RefreshPreview(TSheetSetting::None);
         QVERIFY(preview.imgPreview()->isHidden());
         QVERIFY(preview.lblCurPage()->isHidden());
         QVERIFY(preview.trbarPreviewPage()->isHidden());
