@@ -14,6 +14,10 @@ class TPDFCreator;
 
 using IntArr = QVector<int32_t>;
 
+// The most frames a movie holds, all scenes together (its header counts
+// them in 16 bits).
+constexpr int32_t kMaxMovieFrames = 65535;
+
 struct TSceneInfo {
     QString Name;              // empty in SWF mode
     int32_t FrameCount = 0;    // SWF mode: frames captured

@@ -131,7 +131,6 @@ TSceneInfoArr ParseSceneList(const QString &sceneList)
 {
     const QChar quoteMark(0x01), sceneEnd(0x02), fieldEnd(0x03), itemEnd(0x04);
     TSceneInfoArr scenes;
-    constexpr qint64 kMaxMovieFrames = 65535;
     qint64 totalFrames = 0;
     const QStringList pieces = SplitTerminated(sceneList, sceneEnd);
     for (const QString &piece : pieces) {
