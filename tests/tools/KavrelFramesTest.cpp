@@ -16,7 +16,6 @@
 
 namespace {
 
-const QRgb kColours[] = {qRgb(200, 30, 30), qRgb(30, 160, 40), qRgb(40, 60, 210)};
 
 struct Outcome {
     int exitCode = -1;
@@ -25,23 +24,9 @@ struct Outcome {
     QString err;
 };
 
-// Three frames, each filling the 40 x 30 stage with its own colour.
-SwfWriter colourWriter(int width = 40, int height = 30)
+SwfWriter colourWriter()
 {
-    SwfWriter w;
-    w.setFrameSize({0, width * 20, 0, height * 20}).setBackgroundColor(255, 255, 255);
-    for (int i = 0; i < 3; ++i) {
-        const QRgb c = kColours[i];
-        SwfShape box;
-        box.styles.fills = {SwfFillStyle::solid(uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c)))};
-        box.setStyles(std::nullopt, 1u).moveTo(0, 0).polygon(
-            {{width * 20, 0}, {0, height * 20}, {-width * 20, 0}, {0, -height * 20}});
-        w.defineShape(1, uint16_t(i + 1), {0, width * 20, 0, height * 20}, box);
-    }
-    for (int i = 0; i < 3; ++i)
-        w.placeObject2(SwfPlace{.depth = 1, .move = i > 0, .characterId = uint16_t(i + 1)}).showFrame();
-    w.end();
-    return w;
+    return swftest::colourFramesMovie();
 }
 
 QRgb centre(const QImage &image)
@@ -174,7 +159,7 @@ TEST_F(KavrelFramesTest, FrameNIsThePictureAfterNFramesLoopingPastTheEnd)
         QImage image(out, "PNG");
         ASSERT_FALSE(image.isNull()) << qPrintable(n);
         EXPECT_EQ(image.size(), QSize(40, 30));
-        EXPECT_EQ(centre(image), kColours[colour]) << "frame " << qPrintable(n);
+        EXPECT_EQ(centre(image), swftest::frameColour(colour)) << "frame " << qPrintable(n);
     }
 }
 
@@ -186,7 +171,7 @@ TEST_F(KavrelFramesTest, ScaleMultipliesTheStageSize)
         ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
         const QImage image(path("s.png"));
         EXPECT_EQ(image.size(), size) << qPrintable(scale);
-        EXPECT_EQ(centre(image), kColours[1]);
+        EXPECT_EQ(centre(image), swftest::frameColour(1));
     }
 }
 
@@ -219,14 +204,14 @@ TEST_F(KavrelFramesTest, FramesWritesOneNumberedPictureEach)
     EXPECT_EQ(names, (QStringList{"frame-0002.png", "frame-0003.png", "frame-0004.png", "frame-0005.png"}));
     const int expected[] = {1, 2, 0, 1};
     for (int i = 0; i < names.size(); ++i)
-        EXPECT_EQ(centre(QImage(dir + "/" + names[i])), kColours[expected[i]]) << qPrintable(names[i]);
+        EXPECT_EQ(centre(QImage(dir + "/" + names[i])), swftest::frameColour(expected[i])) << qPrintable(names[i]);
 
     // Numbers past four digits widen every name of the run, so they sort.
     const Outcome wide = run({colours, "--frames", "9999-10001", "--out", path("wide")});
     ASSERT_EQ(wide.exitCode, 0) << qPrintable(wide.err);
     EXPECT_EQ(QDir(path("wide")).entryList(QDir::Files, QDir::Name),
               (QStringList{"frame-09999.png", "frame-10000.png", "frame-10001.png"}));
-    EXPECT_EQ(centre(QImage(path("wide/frame-10000.png"))), kColours[(10000 - 1) % 3]);
+    EXPECT_EQ(centre(QImage(path("wide/frame-10000.png"))), swftest::frameColour((10000 - 1) % 3));
 }
 
 TEST_F(KavrelFramesTest, UsageErrorsAreOneSentenceAndExitTwo)
@@ -341,7 +326,7 @@ TEST_F(KavrelFramesTest, DamagedMovieWarnsButStillDraws)
     const Outcome r = run({path("cut.swf"), "--frame", "1", "--out", path("cut.png")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains("warning:")) << qPrintable(r.err);
-    EXPECT_EQ(centre(QImage(path("cut.png"))), kColours[0]);
+    EXPECT_EQ(centre(QImage(path("cut.png"))), swftest::frameColour(0));
     const Outcome info = run({path("cut.swf"), "--info"});
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_NE(value(facts(info.out), "warnings"), "0");

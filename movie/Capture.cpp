@@ -1,0 +1,73 @@
+#include "movie/Capture.h"
+
+#include "platform/JpegImage.h"
+#include "platform/flashplayer/SwfPlayer.h"
+
+#include <QFile>
+#include <QImage>
+
+QSize CapturePictureSize(QSize stage)
+{
+    return QSize(ScaledPixels(stage.width(), kCaptureResolution), ScaledPixels(stage.height(), kCaptureResolution));
+}
+
+TCaptureResult CaptureFileFrames(swf::Player &player, QSize stage, int first, int last, TSceneInfo &scene,
+                                 const TCaptureProgress &progress)
+{
+    TCaptureResult result;
+    DeleteTempImages();
+    scene.FirstFrame = first - 1;
+    scene.FrameCount = 0;
+    scene.FrameLabels.clear();
+
+    const QSize size = CapturePictureSize(stage);
+    if (!swf::pictureSizeAllowed(size)) {
+        result.Error = QStringLiteral("The movie's stage of %1 x %2 pixels would make pictures of %3 x %4 pixels at "
+                                      "%5 dpi, more than can be drawn (at most %6 pixels).")
+                           .arg(stage.width())
+                           .arg(stage.height())
+                           .arg(size.width())
+                           .arg(size.height())
+                           .arg(kCaptureResolution)
+                           .arg(swf::kMaxPicturePixels);
+        return result;
+    }
+    // One picture drawn over and over: memory stays flat however many
+    // frames there are.
+    QImage picture(size, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) {
+        result.Error = QStringLiteral("There is not enough memory for pictures of %1 x %2 pixels.")
+                           .arg(size.width())
+                           .arg(size.height());
+        return result;
+    }
+
+    const int total = std::max(0, last - first + 1);
+    for (int frame = first; frame <= last; ++frame) {
+        player.gotoFrame(frame - 1);
+        player.renderInto(picture);
+        QString why;
+        const QByteArray jpeg = platform::encodeJpeg(picture, kCaptureQuality, &why);
+        const QString path = FrameImageFileName(scene.FirstFrame + scene.FrameCount);
+        QFile file(path);
+        if (jpeg.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(jpeg) != jpeg.size() || !file.flush()) {
+            if (why.isEmpty())
+                why = file.errorString();
+            file.remove();
+            result.Error = QStringLiteral("The picture of frame %1 could not be saved as %2 (%3).")
+                               .arg(frame)
+                               .arg(path, why);
+            break;
+        }
+        file.close();
+        ++scene.FrameCount;
+        scene.FrameLabels << QString();
+        ++result.Captured;
+        if (progress && !progress(result.Captured, total)) {
+            result.Cancelled = frame < last;
+            break;
+        }
+    }
+    return result;
+}

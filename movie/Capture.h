@@ -1,0 +1,40 @@
+#pragma once
+// Frames of a movie captured to picture files as the capture step's "File
+// Frames" method does, without its form: each frame drawn by the movie
+// engine at 150 dpi and saved as a JPEG of quality 100 under its numbered
+// picture name, for the frame selection step and the sheet to use.
+#include "core/Global.h"
+
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+namespace swf {
+class Player;
+}
+
+inline constexpr int kCaptureResolution = 150;
+inline constexpr int kCaptureQuality = 100;
+
+// The pictures' size for a stage of that many pixels at 72 dpi (halves to
+// even: 550 x 400 gives 1146 x 833).
+QSize CapturePictureSize(QSize stage);
+
+struct TCaptureResult {
+    int Captured = 0;        // pictures written
+    bool Cancelled = false;
+    QString Error;           // one sentence; empty unless a frame failed
+};
+
+// Told after each picture how many are written of how many; false stops
+// the capture after it (Cancel).
+using TCaptureProgress = std::function<bool(int captured, int total)>;
+
+// Captures frames first..last (from 1) of the player's movie, replacing the
+// pictures of an earlier capture. scene (the one scene of a movie opened
+// for capture) gets FirstFrame first - 1, FrameCount the frames captured
+// and as many empty labels, also when the capture stops early. A stage too
+// large to draw at 150 dpi captures nothing and says so.
+TCaptureResult CaptureFileFrames(swf::Player &player, QSize stage, int first, int last, TSceneInfo &scene,
+                                 const TCaptureProgress &progress = {});
