@@ -19,7 +19,10 @@
 
 #include "EmfReader.h"
 #include "FontSet.h"
+#include "FrontFile.h"
 #include "JpegInfo.h"
+#include "LargeStack.h"
+#include "OutputFile.h"
 #include "Spool.h"
 
 namespace wpdf {
@@ -78,12 +81,6 @@ std::string folderOf(const std::string &path)
     return path.substr(0, slash);
 }
 
-std::string baseOf(const std::string &path)
-{
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::u32string toUtf32(const std::u16string &s)
 {
     std::u32string out;
@@ -134,15 +131,11 @@ bool plausiblePdfDate(const std::string &s)
     return true;
 }
 
-mode_t creationMode()
+std::string sentence(std::string text)
 {
-    // The process umask, read without changing it.
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            return 0666 & ~static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
-    return 0644;
+    if (text.empty() || (text.back() != '.' && text.back() != '!' && text.back() != '?'))
+        text += '.';
+    return text;
 }
 
 std::string randomPassword()
@@ -239,14 +232,19 @@ int32_t Engine::beginDocument(const char *fileName)
     }
     fileName_ = fileName ? fileName : "";
     ended_ = false;
-    // A folder that cannot take the file would only show at the very end,
+    // A target that cannot take the file would only show at the very end,
     // after every page has been made.
-    if (!fileName_.empty() && ::access(folderOf(fileName_).c_str(), W_OK | X_OK) != 0) {
-        report(kMsgError, "The PDF file \"" + fileName_ + "\" cannot be created: " + std::strerror(errno) + ".");
-        return kFailed;
+    if (!fileName_.empty()) {
+        if (std::string problem = OutputFile::problem(fileName_); !problem.empty()) {
+            report(kMsgError, problem);
+            return kFailed;
+        }
+        OutputFile::removeStalePartials(fileName_);
     }
     try {
         pdf_ = std::make_unique<QPDF>();
+        // Warnings are turned into messages (or failures) here, not printed.
+        pdf_->setSuppressWarnings(true);
         pdf_->emptyPDF();
         if (!openFrontFile()) {
             closeDocument();
@@ -271,7 +269,8 @@ int32_t Engine::beginDocument(const char *fileName)
 }
 
 // The front file is checked completely here, so a problem with it stops the
-// document before any page is made.
+// document before any page is made. It stays open until the document is
+// closed: its picture data are read only when the sheet is written.
 bool Engine::openFrontFile()
 {
     std::string path = textProp(kInputFile);
@@ -282,58 +281,82 @@ bool Engine::openFrontFile()
         report(kMsgWarning, "Using the front PDF file as a watermark is not supported; it was left out.");
         return true;
     }
-    auto front = std::make_unique<QPDF>();
-    front->setSuppressWarnings(true);
-    std::vector<QPDFPageObjectHelper> pages;
-    try {
-        front->processFile(path.c_str());
-        if (front->isEncrypted()) {
-            report(kMsgError, "The front PDF file \"" + path + "\" is encrypted and cannot be used.");
-            return false;
-        }
-        pages = QPDFPageDocumentHelper(*front).getAllPages();
-    } catch (std::exception &e) {
-        std::string why = e.what();
-        if (::access(path.c_str(), R_OK) != 0)
-            why = std::strerror(errno);
-        report(kMsgError, "The front PDF file \"" + path + "\" cannot be read: " + why);
+    std::string problem;
+    std::unique_ptr<FILE, int (*)(FILE *)> file(wpdf::openFrontFile(path, problem), std::fclose);
+    if (!file) {
+        report(kMsgError, problem);
         return false;
     }
-    if (pages.empty()) {
-        report(kMsgError, "The front PDF file \"" + path + "\" has no pages.");
+    auto front = std::make_unique<QPDF>();
+    front->setSuppressWarnings(true);
+    size_t pages = 0;
+    try {
+        onLargeStack([&] {
+            front->processFile(path.c_str(), file.release(), true);
+            problem = copyFrontFile(*front, path, pages);
+        });
+    } catch (QPDFExc &e) {
+        problem = "The front PDF file \"" + path + "\" cannot be read: " + sentence(e.getMessageDetail());
+    } catch (std::exception &e) {
+        problem = "The front PDF file \"" + path + "\" cannot be read: " + sentence(e.what());
+    }
+    if (!problem.empty()) {
+        report(kMsgError, problem);
         return false;
     }
     if (!front->getWarnings().empty())
         report(kMsgWarning, "The front PDF file \"" + path + "\" is damaged and was repaired while reading.");
-
-    QPDFPageDocumentHelper out(*pdf_);
-    try {
-        for (auto &page : pages)
-            out.addPage(page, false);
-        // The outline and the named destinations it may use; pages are copied
-        // first so that destinations resolve to the copied pages.
-        auto frontRoot = front->getRoot();
-        auto root = pdf_->getRoot();
-        if (frontRoot.getKey("/Outlines").isDictionary())
-            root.replaceKey("/Outlines", pdf_->copyForeignObject(frontRoot.getKey("/Outlines")));
-        if (frontRoot.getKey("/Dests").isDictionary())
-            root.replaceKey("/Dests", pdf_->copyForeignObject(frontRoot.getKey("/Dests")));
-        auto names = frontRoot.getKey("/Names");
-        if (names.isDictionary() && names.getKey("/Dests").isDictionary()) {
-            auto n = QPDFObjectHandle::newDictionary();
-            n.replaceKey("/Dests", pdf_->copyForeignObject(names.getKey("/Dests")));
-            root.replaceKey("/Names", n);
-        }
-        if (frontRoot.getKey("/PageMode").isName())
-            root.replaceKey("/PageMode", frontRoot.getKey("/PageMode"));
-    } catch (std::exception &e) {
-        report(kMsgError, "The front PDF file \"" + path + "\" cannot be read: " + e.what());
-        return false;
-    }
     front_ = std::move(front);
     if (callback_)
-        callback_(component_, kInputPageCount, static_cast<int32_t>(pages.size()), nullptr);
+        callback_(component_, kInputPageCount, static_cast<int32_t>(pages), nullptr);
     return true;
+}
+
+// Runs on a large stack: qpdf's page walk and object copy are recursive.
+std::string Engine::copyFrontFile(QPDF &front, const std::string &path, size_t &pageCount)
+{
+    const std::string file = "The front PDF file \"" + path + "\" ";
+    if (front.isEncrypted())
+        return file + "is encrypted and cannot be used.";
+    if (std::string problem = pageTreeProblem(front); !problem.empty())
+        return file + problem;
+    auto pages = QPDFPageDocumentHelper(front).getAllPages();
+    if (pages.empty())
+        return file + "has no pages.";
+    // The copy takes inherited resources along; walk them where it will.
+    front.pushInheritedAttributesToPage();
+    auto frontRoot = front.getRoot();
+    auto names = frontRoot.getKey("/Names");
+    std::vector<QPDFObjectHandle> copied;
+    for (auto &page : pages)
+        copied.push_back(page.getObjectHandle());
+    for (auto tree : {frontRoot.getKey("/Outlines"), frontRoot.getKey("/Dests"),
+                      names.isDictionary() ? names.getKey("/Dests") : QPDFObjectHandle::newNull()})
+        if (tree.isDictionary())
+            copied.push_back(tree);
+    if (!copyDepthWithinLimit(copied))
+        return file + "cannot be used because its objects are nested more than " + std::to_string(kMaxObjectDepth) +
+               " levels deep; choose another front file.";
+
+    QPDFPageDocumentHelper out(*pdf_);
+    for (auto &page : pages)
+        out.addPage(page, false);
+    // The outline and the named destinations it may use; pages are copied
+    // first so that destinations resolve to the copied pages.
+    auto root = pdf_->getRoot();
+    if (frontRoot.getKey("/Outlines").isDictionary())
+        root.replaceKey("/Outlines", pdf_->copyForeignObject(frontRoot.getKey("/Outlines")));
+    if (frontRoot.getKey("/Dests").isDictionary())
+        root.replaceKey("/Dests", pdf_->copyForeignObject(frontRoot.getKey("/Dests")));
+    if (names.isDictionary() && names.getKey("/Dests").isDictionary()) {
+        auto n = QPDFObjectHandle::newDictionary();
+        n.replaceKey("/Dests", pdf_->copyForeignObject(names.getKey("/Dests")));
+        root.replaceKey("/Names", n);
+    }
+    if (frontRoot.getKey("/PageMode").isName())
+        root.replaceKey("/PageMode", frontRoot.getKey("/PageMode"));
+    pageCount = pages.size();
+    return {};
 }
 
 int32_t Engine::beginPage()
@@ -669,6 +692,10 @@ void Engine::configureWriter(QPDFWriter &writer)
 {
     if (intProp(kCompress) == 0)
         writer.setStreamDataMode(qpdf_s_preserve);
+    // Streams are copied as they are, never decoded: a warning while writing
+    // then always means data that could not be read, never a filter qpdf
+    // gave up on and copied raw.
+    writer.setDecodeLevel(qpdf_dl_none);
     int32_t bits = intProp(kEncryption);
     if (!(bits & kEncrypt))
         return;
@@ -697,6 +724,37 @@ void Engine::configureWriter(QPDFWriter &writer)
     }
 }
 
+std::string Engine::runWriter(const std::string &file, const std::function<void(QPDFWriter &)> &output,
+                              const std::function<void(QPDFWriter &)> &written)
+{
+    size_t frontBefore = front_ ? front_->numWarnings() : 0;
+    size_t ownBefore = pdf_->numWarnings();
+    onLargeStack([&] {
+        QPDFWriter writer(*pdf_);
+        output(writer);
+        configureWriter(writer);
+        writer.write();
+        if (written)
+            written(writer);
+    });
+    // The front file's picture data are read only now; a warning on the way
+    // means data that did not arrive.
+    std::vector<QPDFExc> warnings;
+    for (auto [pdf, before] : {std::pair<QPDF *, size_t>{front_.get(), frontBefore}, {pdf_.get(), ownBefore}})
+        if (pdf && pdf->numWarnings() > before) {
+            auto all = pdf->getWarnings();
+            warnings.insert(warnings.end(), all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+        }
+    if (warnings.empty())
+        return {};
+    const std::string front = textProp(kInputFile);
+    for (auto &w : warnings)
+        if (front_ && w.getFilename() == front)
+            return file + " was not written because the front PDF file \"" + front + "\" could not be read completely (" +
+                   w.getMessageDetail() + "); leave the front file unchanged until the sheet is written.";
+    return file + " could not be written: " + sentence(warnings.front().getMessageDetail());
+}
+
 int32_t Engine::writeFile(const char *fileName)
 {
     if (!pdf_) {
@@ -708,47 +766,33 @@ int32_t Engine::writeFile(const char *fileName)
         report(kMsgError, "No file name was given for the PDF file.");
         return kFailed;
     }
+    if (std::string problem = OutputFile::problem(target); !problem.empty()) {
+        report(kMsgError, problem);
+        return kFailed;
+    }
     if (endDocument() != kOk)
         return kFailed;
+    if (target != fileName_)
+        OutputFile::removeStalePartials(target);
 
-    // Written under a temporary name beside the target and renamed when
-    // complete, so a failed write never leaves a file that looks finished.
-    std::string pattern = folderOf(target) + "/." + baseOf(target) + ".XXXXXX";
-    std::vector<char> temp(pattern.begin(), pattern.end());
-    temp.push_back('\0');
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        report(kMsgError, "The PDF file \"" + target + "\" cannot be created: " + std::strerror(errno) + ".");
-        return kFailed;
-    }
-    std::string tempName = temp.data();
-    FILE *file = ::fdopen(fd, "wb");
-    if (!file) {
-        ::close(fd);
-        ::unlink(tempName.c_str());
-        report(kMsgError, "The PDF file \"" + target + "\" cannot be created: " + std::strerror(errno) + ".");
-        return kFailed;
-    }
+    // The earlier file of that name stays as it is unless the new one is
+    // complete on disk.
     std::string problem;
     try {
-        QPDFWriter writer(*pdf_);
-        writer.setOutputFile(tempName.c_str(), file, false);
-        configureWriter(writer);
-        writer.write();
+        OutputFile file(target);
+        FileSink sink(file.fd());
+        problem = runWriter("The PDF file \"" + target + "\"",
+                            [&sink](QPDFWriter &writer) { writer.setOutputPipeline(&sink); });
+        sink.finish();
+        if (problem.empty() && !sink.failure().empty())
+            throw std::runtime_error(sink.failure());
+        if (problem.empty())
+            file.commit(sink.written());
     } catch (std::exception &e) {
-        problem = e.what();
+        problem = "The PDF file \"" + target + "\" could not be written: " + sentence(e.what());
     }
-    if (problem.empty() && (std::fflush(file) != 0 || ::fsync(fd) != 0))
-        problem = std::strerror(errno);
-    if (problem.empty() && ::fchmod(fd, creationMode()) != 0)
-        problem = std::strerror(errno);
-    if (std::fclose(file) != 0 && problem.empty())
-        problem = std::strerror(errno);
-    if (problem.empty() && ::rename(tempName.c_str(), target.c_str()) != 0)
-        problem = std::strerror(errno);
     if (!problem.empty()) {
-        ::unlink(tempName.c_str());
-        report(kMsgError, "The PDF file \"" + target + "\" could not be written: " + problem);
+        report(kMsgError, problem);
         return kFailed;
     }
     return kOk;
@@ -761,11 +805,20 @@ intptr_t Engine::memoryCopy(intptr_t size, void *buffer)
     if (!memory_) {
         if (endDocument() != kOk)
             return 0;
-        QPDFWriter writer(*pdf_);
-        writer.setOutputMemory();
-        configureWriter(writer);
-        writer.write();
-        memory_ = writer.getBufferSharedPointer();
+        std::shared_ptr<Buffer> written;
+        std::string problem;
+        try {
+            problem = runWriter(
+                "The PDF file in memory", [](QPDFWriter &writer) { writer.setOutputMemory(); },
+                [&written](QPDFWriter &writer) { written = writer.getBufferSharedPointer(); });
+        } catch (std::exception &e) {
+            problem = "The PDF file in memory could not be made: " + sentence(e.what());
+        }
+        if (!problem.empty()) {
+            report(kMsgError, problem);
+            return 0;
+        }
+        memory_ = written;
     }
     if (!buffer || size <= 0)
         return static_cast<intptr_t>(memory_->getSize());

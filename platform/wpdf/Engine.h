@@ -6,6 +6,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,10 +58,15 @@ private:
 
     int32_t beginDocument(const char *fileName);
     bool openFrontFile();
+    std::string copyFrontFile(QPDF &front, const std::string &path, size_t &pageCount);
     int32_t beginPage();
     int32_t endPage();
     int32_t endDocument();
     int32_t writeFile(const char *fileName);
+    // Writes the document on a large stack; returns a sentence naming `file`
+    // when the front file or the document reported a problem on the way.
+    std::string runWriter(const std::string &file, const std::function<void(QPDFWriter &)> &output,
+                          const std::function<void(QPDFWriter &)> &written = {});
     intptr_t memoryCopy(intptr_t size, void *buffer);
     int32_t closeDocument();
     int32_t drawImage(uint8_t *record);

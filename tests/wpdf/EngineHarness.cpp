@@ -5,10 +5,12 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <fstream>
 #include <jpeglib.h>
 #include <random>
 #include <sstream>
@@ -317,10 +319,10 @@ TempDir::~TempDir()
     std::filesystem::remove_all(path_, ec);
 }
 
-std::vector<std::string> TempDir::entries() const
+std::vector<std::string> TempDir::entries(const std::string &folder) const
 {
     std::vector<std::string> out;
-    for (auto &e : std::filesystem::directory_iterator(path_))
+    for (auto &e : std::filesystem::directory_iterator(path_ / folder))
         out.push_back(e.path().filename().string());
     std::sort(out.begin(), out.end());
     return out;
@@ -347,6 +349,88 @@ std::string quote(const std::string &s)
     for (char c : s)
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
+}
+
+ChildResult inChild(const std::function<std::string()> &body, int timeoutSeconds,
+                    const std::function<void(int pid)> &meanwhile)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return {false, "no pipe", {}};
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        ::close(out[0]);
+        alarm(static_cast<unsigned>(timeoutSeconds)); // a hang ends with SIGALRM
+        std::string text;
+        try {
+            text = body();
+        } catch (std::exception &e) {
+            text = std::string("exception: ") + e.what();
+        }
+        _exit(::write(out[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 3);
+    }
+    ::close(out[1]);
+    if (pid > 0 && meanwhile)
+        meanwhile(pid);
+    ChildResult r;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) != 0;)
+        if (n > 0)
+            r.output.append(buffer, static_cast<size_t>(n));
+        else if (errno != EINTR)
+            break;
+    ::close(out[0]);
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return {false, "no child", r.output};
+    r.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    r.status = WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                   : "exit status " + std::to_string(WEXITSTATUS(status));
+    return r;
+}
+
+std::string Outcome::encode() const
+{
+    std::string s = std::to_string(result) + "\n";
+    for (auto &m : messages)
+        s += std::to_string(m.kind) + " " + std::to_string(m.value) + " " + m.text + "\n";
+    return s;
+}
+
+Outcome Outcome::decode(const std::string &text)
+{
+    Outcome o;
+    std::istringstream in(text);
+    std::string line;
+    if (std::getline(in, line) && !line.empty() && line.find_first_not_of("-0123456789") == std::string::npos)
+        o.result = std::stoll(line);
+    for (Message m{}; in >> m.kind >> m.value && std::getline(in.ignore(1), m.text);)
+        o.messages.push_back(m);
+    return o;
+}
+
+void writeRawPdf(const std::string &path, const std::vector<std::string> &bodies)
+{
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < bodies.size(); ++i) {
+        offsets.push_back(pdf.size());
+        if (!bodies[i].empty() && bodies[i][0] == '!')
+            pdf += bodies[i].substr(1) + "\n";
+        else
+            pdf += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
+    }
+    size_t xref = pdf.size();
+    std::string size = std::to_string(bodies.size() + 1);
+    pdf += "xref\n0 " + size + "\n0000000000 65535 f \n";
+    char entry[32];
+    for (size_t offset : offsets) {
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+        pdf += entry;
+    }
+    pdf += "trailer\n<< /Size " + size + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    std::ofstream(path, std::ios::binary) << pdf;
 }
 
 PdfFile::PdfFile(const std::string &path, const std::string &password)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -121,7 +122,7 @@ public:
     ~TempDir();
     const std::filesystem::path &path() const { return path_; }
     std::string file(const std::string &name) const { return (path_ / name).string(); }
-    std::vector<std::string> entries() const;
+    std::vector<std::string> entries(const std::string &folder = "") const; // of a folder inside, or of itself
 
 private:
     std::filesystem::path path_;
@@ -133,6 +134,31 @@ struct CommandResult {
 };
 CommandResult shell(const std::string &command);
 std::string quote(const std::string &s);
+
+// Runs `body` in a forked child, so that a crash or a hang fails the test
+// instead of ending the test program; `meanwhile` runs in the parent with the
+// child's id. A child that crashed, was killed or ran past the timeout has
+// finished false.
+struct ChildResult {
+    bool finished = false;
+    std::string status;
+    std::string output; // what body returned
+};
+ChildResult inChild(const std::function<std::string()> &body, int timeoutSeconds = 60,
+                    const std::function<void(int pid)> &meanwhile = {});
+
+// An action's result and the messages so far, carried as text out of a child.
+struct Outcome {
+    intptr_t result = -1;
+    std::vector<Message> messages;
+    std::string encode() const;
+    static Outcome decode(const std::string &text);
+};
+
+// A PDF written as text with a correct cross-reference table: bodies[i] is
+// object i + 1 and object 1 is the catalog. A body starting with '!' is
+// written as it is, without "N 0 obj" around it.
+void writeRawPdf(const std::string &path, const std::vector<std::string> &bodies);
 
 // Reading the PDF back.
 struct Placement {

@@ -6,6 +6,10 @@
 #include <qpdf/QPDFOutlineDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "EngineHarness.h"
 
 using namespace wpdftest;
@@ -179,3 +183,204 @@ INSTANTIATE_TEST_SUITE_P(Kinds, WpdfBadFrontFile,
                                            BadFrontCase{"Truncated", 2}, BadFrontCase{"Encrypted", 3},
                                            BadFrontCase{"Empty", 4}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+namespace {
+
+const std::string kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
+const std::string kPage = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>";
+
+// Page tree nodes nested `levels` deep with one page at the bottom.
+std::vector<std::string> deepPageTree(int levels)
+{
+    std::vector<std::string> o{kCatalog};
+    for (int i = 2; i < levels + 2; ++i)
+        o.push_back("<< /Type /Pages /Count 1 /Kids [" + std::to_string(i + 1) + " 0 R] >>");
+    o.push_back("<< /Type /Page /MediaBox [0 0 200 200] >>");
+    return o;
+}
+
+// Each node lists the next twice, the last none: qpdf would walk 2^levels nodes.
+std::vector<std::string> doublingTree(int levels)
+{
+    std::vector<std::string> o{kCatalog};
+    for (int i = 2; i < levels + 2; ++i)
+        o.push_back("<< /Type /Pages /Kids [" + std::to_string(i + 1) + " 0 R " + std::to_string(i + 1) + " 0 R] >>");
+    o.push_back("<< /Type /Pages /Count 0 /Kids [] >>");
+    return o;
+}
+
+// One page whose resources are a chain of `links` indirect dictionaries.
+std::vector<std::string> resourceChain(int links)
+{
+    std::vector<std::string> o{kCatalog, "<< /Type /Pages /Count 1 /Kids [3 0 R] >>",
+                               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources 4 0 R >>"};
+    for (int i = 0; i < links; ++i)
+        o.push_back(i + 1 < links ? "<< /Next " + std::to_string(i + 5) + " 0 R >>" : "<< >>");
+    return o;
+}
+
+std::vector<std::string> flatPages(int count)
+{
+    std::string kids;
+    for (int i = 0; i < count; ++i)
+        kids += std::to_string(i + 3) + " 0 R ";
+    std::vector<std::string> o{kCatalog, "<< /Type /Pages /Count " + std::to_string(count) + " /Kids [" + kids + "] >>"};
+    o.insert(o.end(), static_cast<size_t>(count), kPage);
+    return o;
+}
+
+// A page, then `second` in the page tree, with object 4 as given.
+std::vector<std::string> secondKid(const std::string &second, const std::string &object4)
+{
+    return {kCatalog, "<< /Type /Pages /Count 2 /Kids [3 0 R " + second + "] >>", kPage, object4};
+}
+
+using Maker = std::function<std::string(const TempDir &)>; // makes the front file, returns its path
+
+Maker raw(const std::function<std::vector<std::string>()> &bodies)
+{
+    return [bodies](const TempDir &dir) {
+        writeRawPdf(dir.file("front.pdf"), bodies());
+        return dir.file("front.pdf");
+    };
+}
+
+struct RefusedFrontCase {
+    const char *name;
+    Maker make;
+    const char *says;
+};
+
+} // namespace
+
+class WpdfRefusedFrontFile : public ::testing::TestWithParam<RefusedFrontCase> {};
+
+// In a child: before they were refused, some of these crashed or hung.
+TEST_P(WpdfRefusedFrontFile, IsRefusedPromptlyInOneSentence)
+{
+    TempDir dir;
+    std::string front = GetParam().make(dir), out = dir.file("sheet.pdf");
+    auto child = inChild(
+        [&] {
+            EngineRun run;
+            Settings s;
+            s.inputFile = front;
+            run.send(s);
+            return Outcome{run.begin(out), run.messages()}.encode();
+        },
+        30);
+    ASSERT_TRUE(child.finished) << child.status;
+    Outcome o = Outcome::decode(child.output);
+    EXPECT_NE(o.result, 0);
+    ASSERT_EQ(o.messages.size(), 1u) << child.output;
+    EXPECT_EQ(o.messages[0].kind * 10 + o.messages[0].value, 10) << "an error message";
+    EXPECT_NE(o.messages[0].text.find("\"" + front + "\""), std::string::npos) << o.messages[0].text;
+    EXPECT_NE(o.messages[0].text.find(GetParam().says), std::string::npos) << o.messages[0].text;
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, WpdfRefusedFrontFile,
+    ::testing::Values(
+        RefusedFrontCase{"DeepPageTree", raw([] { return deepPageTree(20000); }), "256"},
+        RefusedFrontCase{"ResourceChain", raw([] { return resourceChain(100000); }), "nested"},
+        RefusedFrontCase{"TooManyPages", raw([] { return flatPages(10001); }), "10000"},
+        RefusedFrontCase{"MissingPage", raw([] { return secondKid("9 0 R", kPage); }), "not a page"},
+        RefusedFrontCase{"NumberAsPage", raw([] { return secondKid("7", kPage); }), "not a page"},
+        RefusedFrontCase{"StreamAsPage", raw([] { return secondKid("4 0 R", "<< /Type /Page /Length 2 >>\nstream\nq\n\nendstream"); }),
+                         "not a page"},
+        RefusedFrontCase{"FontAsPage", raw([] { return secondKid("4 0 R", "<< /Type /Font /Subtype /Type1 >>"); }), "not a page"},
+        RefusedFrontCase{"UnparsablePage", raw([] { return secondKid("4 0 R", "!these bytes are no object"); }), "not a page"},
+        RefusedFrontCase{"SharedPageTreeNode", raw([] { return doublingTree(64); }), "twice"},
+        RefusedFrontCase{"PageTreeLoop", raw([] { return secondKid("4 0 R", "<< /Type /Pages /Kids [2 0 R] >>"); }), "loop"},
+        RefusedFrontCase{"Fifo",
+                         [](const TempDir &dir) {
+                             EXPECT_EQ(mkfifo(dir.file("front.pdf").c_str(), 0600), 0);
+                             return dir.file("front.pdf");
+                         },
+                         "not a file"},
+        RefusedFrontCase{"DevZero", [](const TempDir &) { return std::string("/dev/zero"); }, "not a file"},
+        RefusedFrontCase{"Folder",
+                         [](const TempDir &dir) {
+                             std::filesystem::create_directory(dir.file("front.pdf"));
+                             return dir.file("front.pdf");
+                         },
+                         "not a file"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// At the limits the front file is used, even where the caller's stack is too
+// small for qpdf's recursion.
+TEST(WpdfFrontFile, LargeFrontFilesWithinTheLimitsAreUsed)
+{
+    auto untyped = flatPages(1);
+    untyped[2] = "<< /Parent 2 0 R /MediaBox [0 0 200 200] >>";
+    const struct {
+        const char *name;
+        std::vector<std::string> bodies;
+        int pages;
+        bool repaired;
+    } cases[] = {{"10000 pages", flatPages(10000), 10000, false},
+                 {"page tree 250 deep", deepPageTree(250), 1, false},
+                 {"resources 9000 deep", resourceChain(9000), 1, false},
+                 {"page without /Type", untyped, 1, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::string front = dir.file("front.pdf"), out = dir.file("sheet.pdf");
+        writeRawPdf(front, c.bodies);
+        auto child = inChild([&] {
+            rlimit small{256 * 1024, RLIM_INFINITY};
+            setrlimit(RLIMIT_STACK, &small);
+            EngineRun run;
+            Settings s;
+            s.inputFile = front;
+            run.send(s);
+            intptr_t r = run.begin(out) == 0 && run.page(100, 100) == 0 ? run.finish(out) : -2;
+            return Outcome{r, run.messages()}.encode();
+        });
+        ASSERT_TRUE(child.finished) << child.status;
+        Outcome o = Outcome::decode(child.output);
+        EXPECT_EQ(o.result, 0) << child.output;
+        ASSERT_FALSE(o.messages.empty());
+        EXPECT_EQ(o.messages.back().kind, 2);
+        EXPECT_EQ(o.messages.back().value, c.pages);
+        EXPECT_EQ(o.messages.size(), c.repaired ? 2u : 1u) << "only a repaired file is reported";
+        EXPECT_EQ(PdfFile(out).pages().size(), static_cast<size_t>(c.pages + 1));
+    }
+}
+
+// Picture data of the front file are read when the sheet is written; a front
+// file cut short meanwhile must fail the write, not drop the pictures.
+TEST(WpdfFrontFile, FrontFileTruncatedDuringTheRunFailsTheWrite)
+{
+    TempDir dir;
+    std::string front = dir.file("front.pdf"), out = dir.file("sheet.pdf");
+    {
+        EngineRun run;
+        run.send(Settings{});
+        ASSERT_EQ(run.begin(front), 0);
+        ASSERT_EQ(run.page(300, 300), 0);
+        ASSERT_EQ(run.image(0, 0, 300, 300, makeJpeg(300, 300, 4, 3, true)), 0);
+        ASSERT_EQ(run.finish(front), 0);
+    }
+    std::ofstream(out) << "the earlier sheet";
+    EngineRun run;
+    Settings s;
+    s.inputFile = front;
+    run.send(s);
+    ASSERT_EQ(run.begin(out), 0);
+    ASSERT_EQ(run.page(100, 100), 0);
+    ASSERT_EQ(run.action(4534), 0);
+    ASSERT_EQ(::truncate(front.c_str(), static_cast<off_t>(std::filesystem::file_size(front) / 2)), 0);
+    size_t before = run.messages().size();
+    EXPECT_NE(run.action(4538, 0, out.data()), 0);
+    ASSERT_EQ(run.messages().size(), before + 1);
+    const std::string &text = run.messages().back().text;
+    EXPECT_NE(text.find("\"" + out + "\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"" + front + "\""), std::string::npos) << text;
+    std::ifstream kept(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the earlier sheet");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"front.pdf", "sheet.pdf"}));
+    EXPECT_EQ(run.action(4537), 0) << "nor in memory";
+    EXPECT_EQ(run.messages().size(), before + 2);
+}

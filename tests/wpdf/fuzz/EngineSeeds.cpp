@@ -90,5 +90,15 @@ int main(int argc, char **argv)
         made.close();
         QFile::remove(pdfPath);
     }
+    // A front file written by hand: a nested page tree, a page without /Type
+    // and chained resources, for the checks made before qpdf walks it.
+    ok = ok && Save(folder.filePath(QStringLiteral("front-tree")), 1,
+                    "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                    "2 0 obj << /Type /Pages /Count 2 /Kids [3 0 R 4 0 R] >> endobj\n"
+                    "3 0 obj << /Type /Pages /Parent 2 0 R /Count 1 /Kids [5 0 R] >> endobj\n"
+                    "4 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources 6 0 R >> endobj\n"
+                    "5 0 obj << /Parent 3 0 R /MediaBox [0 0 100 100] >> endobj\n"
+                    "6 0 obj << /Font 7 0 R >> endobj\n7 0 obj << /F1 8 0 R >> endobj\n8 0 obj << >> endobj\n"
+                    "trailer << /Root 1 0 R >>\n%%EOF\n");
     return ok ? 0 : 1;
 }
