@@ -21,6 +21,7 @@ QString AppTitle;
 namespace {
 TFrameSelection::LabelHook updateHook, expandHook, measureHook;
 ErrorSink errorSink;
+ErrorSink warningSink;
 }
 
 void TFrameSelection::SetLabelHooks(LabelHook update, LabelHook expand, LabelHook measure)
@@ -103,10 +104,17 @@ ErrorSink SetErrorSink(ErrorSink sink)
     return sink;
 }
 
+ErrorSink SetWarningSink(ErrorSink sink)
+{
+    std::swap(warningSink, sink);
+    return sink;
+}
+
 static void ShowMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text)
 {
-    if (errorSink) {
-        errorSink(text);
+    const ErrorSink &sink = icon == QMessageBox::Warning && warningSink ? warningSink : errorSink;
+    if (sink) {
+        sink(text);
         return;
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok);

@@ -96,6 +96,7 @@ void ShowWarningMessage(const QString &text);
 void SetChildControlsEnabled(QWidget *container, bool enabled);
 
 // Lets tests and tools replace the error and warning boxes (the wizard
-// never does).
+// never does). Warnings go to the error sink while no warning sink is set.
 using ErrorSink = std::function<void(const QString &)>;
 ErrorSink SetErrorSink(ErrorSink sink);
+ErrorSink SetWarningSink(ErrorSink sink);
