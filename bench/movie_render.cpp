@@ -9,8 +9,8 @@
 // memory).
 #include "DemoMovie.h"
 
-#include "platform/flashplayer/SwfPlayer.h"
-#include "platform/flashplayer/SwfReader.h"
+#include "engines/flashplayer/SwfPlayer.h"
+#include "engines/flashplayer/SwfReader.h"
 #include "platform/JpegImage.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "movie/Capture.h"
 
 #include "platform/JpegImage.h"
-#include "platform/flashplayer/SwfPlayer.h"
+#include "engines/flashplayer/SwfPlayer.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "movie/MovieDocument.h"
 
-#include "platform/flashplayer/SwfTypes.h"
+#include "engines/flashplayer/SwfTypes.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "DemoMovie.h"
 
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfWriter.h"
 
 #include <algorithm>
 #include <array>

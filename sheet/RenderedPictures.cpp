@@ -1,7 +1,7 @@
 #include "sheet/RenderedPictures.h"
 
 #include "platform/JpegImage.h"
-#include "platform/flashplayer/SwfPlayer.h"
+#include "engines/flashplayer/SwfPlayer.h"
 
 #include <QtConcurrent/QtConcurrentRun>
 #include <QFuture>

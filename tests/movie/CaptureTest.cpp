@@ -2,8 +2,8 @@
 #include "movie/Capture.h"
 
 #include "platform/JpegImage.h"
-#include "platform/flashplayer/SwfPlayer.h"
-#include "platform/flashplayer/SwfReader.h"
+#include "engines/flashplayer/SwfPlayer.h"
+#include "engines/flashplayer/SwfReader.h"
 #include "support/TestMovies.h"
 
 #include <QColor>

@@ -1,8 +1,8 @@
 // A movie as the authoring tool's document: scenes, labels, key frames.
 #include "movie/MovieDocument.h"
 
-#include "platform/flashplayer/SwfReader.h"
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfReader.h"
+#include "engines/flashplayer/SwfWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "movie/SwfFileInfo.h"
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfWriter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

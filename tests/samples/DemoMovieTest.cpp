@@ -2,8 +2,8 @@
 // and reads without a single warning.
 #include "DemoMovie.h"
 
-#include "platform/flashplayer/SwfPlayer.h"
-#include "platform/flashplayer/SwfReader.h"
+#include "engines/flashplayer/SwfPlayer.h"
+#include "engines/flashplayer/SwfReader.h"
 
 #include <gtest/gtest.h>
 

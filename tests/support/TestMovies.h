@@ -1,7 +1,7 @@
 #pragma once
 // Small movies more than one test suite draws.
 
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfWriter.h"
 
 #include <QColor>
 

@@ -1,5 +1,5 @@
 // kavrel-frames run as a separate process, as a script would run it.
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfWriter.h"
 #include "support/TestMovies.h"
 
 #include "platform/FileVersion.h"

@@ -1,5 +1,5 @@
 // The wizard program run as separate processes, as a user starts it.
-#include "support/SwfWriter.h"
+#include "engines/flashplayer/SwfWriter.h"
 
 #include "platform/Endpoint.h"
 

@@ -1,8 +1,8 @@
 // kavrel-frames: pictures of a movie's frames as PNG files, and the facts
 // about a movie, from the command line. Exit codes: 0 done, 1 the movie could
 // not be read or a picture not written, 2 the command line is wrong.
-#include "platform/flashplayer/SwfPlayer.h"
-#include "platform/flashplayer/SwfReader.h"
+#include "engines/flashplayer/SwfPlayer.h"
+#include "engines/flashplayer/SwfReader.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,0 +1,259 @@
+#include "engines/flashplayer/SwfVideo.h"
+
+#include "engines/flashplayer/SwfBitReader.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/log.h>
+#include <libavutil/macros.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+namespace swf {
+namespace {
+
+AVCodecID codecIdOf(uint8_t codec)
+{
+    switch (VideoCodec(codec)) {
+    case VideoCodec::SorensonH263:
+        return AV_CODEC_ID_FLV1;
+    case VideoCodec::ScreenVideo:
+        return AV_CODEC_ID_FLASHSV;
+    case VideoCodec::Vp6:
+        return AV_CODEC_ID_VP6F;
+    case VideoCodec::Vp6Alpha:
+        return AV_CODEC_ID_VP6A;
+    case VideoCodec::ScreenVideo2:
+        return AV_CODEC_ID_FLASHSV2;
+    }
+    return AV_CODEC_ID_NONE;
+}
+
+// Whether a frame can be decoded without those before it. Frames whose
+// kind cannot be told count as depending on the one before.
+bool isKeyFrame(uint8_t codec, const QByteArray &data)
+{
+    try {
+        BitReader in(data);
+        switch (VideoCodec(codec)) {
+        case VideoCodec::SorensonH263: {
+            if (in.ub(17) != 1)
+                return false;
+            in.ub(5);  // version
+            in.ub(8);  // temporal reference
+            const uint32_t size = in.ub(3);
+            if (size == 0)
+                in.ub(16);
+            else if (size == 1)
+                in.ub(32);
+            return in.ub(2) == 0; // intra
+        }
+        case VideoCodec::Vp6:
+            return (in.u8() & 0x80) == 0;
+        case VideoCodec::Vp6Alpha:
+            in.ub(24); // offset to the alpha data
+            return (in.u8() & 0x80) == 0;
+        case VideoCodec::ScreenVideo: {
+            // Key frames carry every block; others leave unchanged ones empty.
+            const uint32_t blockWidth = (in.ub(4) + 1) * 16;
+            const uint32_t width = in.ub(12);
+            const uint32_t blockHeight = (in.ub(4) + 1) * 16;
+            const uint32_t height = in.ub(12);
+            const uint32_t blocks = ((width + blockWidth - 1) / blockWidth) * ((height + blockHeight - 1) / blockHeight);
+            for (uint32_t i = 0; i < blocks; ++i) {
+                const uint32_t bytes = in.ub(16);
+                if (bytes == 0)
+                    return false;
+                in.skip(bytes);
+            }
+            return true;
+        }
+        case VideoCodec::ScreenVideo2:
+            break;
+        }
+    } catch (const ReadError &) {
+    }
+    return false;
+}
+
+constexpr int kScalerAlign = 64;
+constexpr int kScalerSlackRows = 2;
+
+uint8_t *alignedIn(std::vector<uint8_t> &buffer)
+{
+    const auto address = reinterpret_cast<uintptr_t>(buffer.data());
+    return buffer.data() + (kScalerAlign - address % kScalerAlign) % kScalerAlign;
+}
+
+} // namespace
+
+struct VideoDecoder::Impl {
+    const VideoStream &stream;
+    AVCodecContext *context = nullptr;
+    AVPacket *packet = nullptr;
+    AVFrame *received = nullptr;
+    SwsContext *scaler = nullptr;
+    int fedUpTo = -1; // the last frame number given to the decoder
+    int shown = -1;   // the frame number the picture is of
+    QImage picture;
+    std::vector<uint8_t> scaled; // the scaler's output, kept between frames
+
+    explicit Impl(const VideoStream &s) : stream(s)
+    {
+        // Damaged frames are expected and shown as the frame before; the
+        // codec's own complaints would only fill the terminal.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+        const AVCodec *codec = avcodec_find_decoder(codecIdOf(s.codec));
+        if (!codec)
+            return;
+        context = avcodec_alloc_context3(codec);
+        packet = av_packet_alloc();
+        received = av_frame_alloc();
+        if (!context || !packet || !received) {
+            close();
+            return;
+        }
+        context->thread_count = 1; // frames are drawn one at a time, in order
+        context->max_pixels = kMaxPixels;
+        if (avcodec_open2(context, codec, nullptr) < 0)
+            close();
+    }
+
+    ~Impl()
+    {
+        close();
+        sws_freeContext(scaler);
+    }
+
+    void close()
+    {
+        avcodec_free_context(&context);
+        av_packet_free(&packet);
+        av_frame_free(&received);
+    }
+
+    // The number of the key frame that frame n builds on, or the first frame.
+    int keyFrameFor(int n) const
+    {
+        auto it = stream.frames.upper_bound(uint16_t(n));
+        while (it != stream.frames.begin()) {
+            --it;
+            if (isKeyFrame(stream.codec, it->second))
+                return it->first;
+        }
+        return stream.frames.empty() ? 0 : stream.frames.begin()->first;
+    }
+
+    // Decodes frames from..to (those that exist) and keeps the picture of
+    // the last one that decodes.
+    void feed(int from, int to)
+    {
+        bool got = false;
+        for (auto it = stream.frames.lower_bound(uint16_t(from)); it != stream.frames.end() && it->first <= to; ++it) {
+            fedUpTo = it->first;
+            if (it->second.isEmpty())
+                continue;
+            if (av_new_packet(packet, int(it->second.size())) < 0)
+                continue;
+            std::memcpy(packet->data, it->second.constData(), size_t(it->second.size()));
+            const int sent = avcodec_send_packet(context, packet);
+            av_packet_unref(packet);
+            if (sent < 0)
+                continue;
+            while (avcodec_receive_frame(context, received) == 0) {
+                if (it->first == to || std::next(it) == stream.frames.end() || std::next(it)->first > to) {
+                    // Only the picture to be shown is converted.
+                    if (convert())
+                        got = true;
+                }
+                av_frame_unref(received);
+            }
+        }
+        if (got)
+            shown = to;
+    }
+
+    bool convert()
+    {
+        const int w = received->width;
+        const int h = received->height;
+        if (w <= 0 || h <= 0 || qint64(w) * h > kMaxPixels)
+            return false;
+        const auto format = AVPixelFormat(received->format);
+        scaler = sws_getCachedContext(scaler, w, h, format, w, h, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
+                                      nullptr);
+        if (!scaler)
+            return false;
+        // The scaler's vector code writes whole blocks past the end of a row
+        // and of the last row, so it gets a padded, aligned buffer of its own
+        // and the picture is copied out of it.
+        const int stride = FFALIGN(w * 4, kScalerAlign);
+        const size_t bytes = size_t(stride) * size_t(h + kScalerSlackRows);
+        if (scaled.size() < bytes + kScalerAlign)
+            scaled.assign(bytes + kScalerAlign, 0);
+        uint8_t *const base = alignedIn(scaled);
+        uint8_t *planes[4] = {base, nullptr, nullptr, nullptr};
+        const int strides[4] = {stride, 0, 0, 0};
+        if (sws_scale(scaler, received->data, received->linesize, 0, h, planes, strides) != h)
+            return false;
+        QImage image(w, h, QImage::Format_ARGB32);
+        if (image.isNull())
+            return false;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(image.scanLine(y), base + size_t(y) * size_t(stride), size_t(w) * 4);
+        const AVPixFmtDescriptor *described = av_pix_fmt_desc_get(format);
+        const bool alpha = described && (described->flags & AV_PIX_FMT_FLAG_ALPHA);
+        if (alpha) {
+            picture = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        } else {
+            image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied); // opaque: the same pixels
+            picture = image;
+        }
+        return !picture.isNull();
+    }
+};
+
+VideoDecoder::VideoDecoder(const VideoStream &stream) : d(std::make_unique<Impl>(stream)) {}
+
+VideoDecoder::~VideoDecoder() = default;
+
+QImage VideoDecoder::frame(int n)
+{
+    if (!d->context || d->stream.frames.empty())
+        return {};
+    n = std::clamp(n, 0, int(std::numeric_limits<uint16_t>::max()));
+    auto it = d->stream.frames.upper_bound(uint16_t(n));
+    if (it == d->stream.frames.begin())
+        return {}; // no frame yet
+    const int target = std::prev(it)->first;
+    if (target == d->shown)
+        return d->picture;
+    if (d->fedUpTo >= 0 && target > d->fedUpTo) {
+        const auto after = d->stream.frames.upper_bound(uint16_t(d->fedUpTo));
+        if (after != d->stream.frames.end() && after->first == target) { // the next frame: no search
+            d->feed(target, target);
+            return d->picture;
+        }
+    }
+    const int key = d->keyFrameFor(target);
+    if (target < d->fedUpTo || key > d->fedUpTo) {
+        // Backwards, or a key frame ahead: start over from the key frame.
+        avcodec_flush_buffers(d->context);
+        d->feed(key, target);
+    } else {
+        d->feed(d->fedUpTo + 1, target);
+    }
+    return d->picture;
+}
+
+} // namespace swf
