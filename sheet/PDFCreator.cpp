@@ -30,6 +30,17 @@ bool CanReplace(const QString &path)
     return !info.isDir() && !readOnly && info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
 }
 
+// What the user is told of a failure: the component's message, and the
+// engine's or the system's own words about it when they add something.
+QString FailureText(const std::exception &e)
+{
+    QString text = QString::fromUtf8(e.what());
+    if (const auto *engine = dynamic_cast<const EWPPDFError *>(&e))
+        if (!engine->Detail().isEmpty() && !text.contains(engine->Detail()))
+            text += u'\n' + engine->Detail();
+    return text;
+}
+
 // More cells than any page can show; beyond this the box arrays would only
 // exhaust memory.
 constexpr int64_t maxCells = 1 << 20;
@@ -310,7 +321,7 @@ bool TPDFCreator::CreatePDF(const TSheetSettings &c, TPictureSource &pictures)
             completed = p == pages;
         }
     } catch (const std::exception &e) {
-        failure = QString::fromUtf8(e.what());
+        failure = FailureText(e);
         completed = false;
     }
 
@@ -323,7 +334,7 @@ bool TPDFCreator::CreatePDF(const TSheetSettings &c, TPictureSource &pictures)
             pdf->EndDoc();
         } catch (const std::exception &e) {
             if (failure.isEmpty())
-                failure = QString::fromUtf8(e.what());
+                failure = FailureText(e);
             completed = false;
         }
     }

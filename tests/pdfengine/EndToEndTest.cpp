@@ -66,7 +66,7 @@ QByteArray makeJpeg(int width, int height, int seed)
 }
 
 using Result = ToolResult;
-constexpr auto run = RunTool;
+ToolResult run(const QString &program, const QStringList &args) { return RunTool(program, args); }
 
 QString engineLibrary()
 {

@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr auto Tool = RunTool;
+ToolResult Tool(const QString &program, const QStringList &args) { return RunTool(program, args); }
 
 QString EngineLibrary()
 {
@@ -407,7 +407,8 @@ TEST_F(PdfWriter, FailuresAreShownAndLeaveNoFile)
     SetEngineLibraryPath(dir.filePath(QStringLiteral("nowhere/wPDF200A.so")));
     EXPECT_FALSE(Write());
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0], QStringLiteral("DLL \"wPDF200A.DLL\" was not found. PDF Export is not possible."));
+    EXPECT_TRUE(errors[0].startsWith(QStringLiteral("DLL \"wPDF200A.DLL\" was not found. PDF Export is not possible.")))
+        << errors[0].toStdString();
     EXPECT_FALSE(QFile::exists(Output()));
 }
 

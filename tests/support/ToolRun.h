@@ -2,6 +2,7 @@
 // Runs a command-line tool (the poppler tools, qpdf, our programs) and
 // collects what it printed.
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -11,13 +12,23 @@ struct ToolResult {
     QString err;
 };
 
-inline ToolResult RunTool(const QString &program, const QStringList &args)
+// With env given, the tool sees that environment instead of this process's.
+inline ToolResult RunTool(const QString &program, const QStringList &args,
+                          const QProcessEnvironment &env = QProcessEnvironment(), const QByteArray &input = {})
 {
     QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
     p.start(program, args);
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
     ToolResult r;
-    if (!p.waitForFinished(60000))
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
         return r;
+    }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());

@@ -410,29 +410,6 @@ Outcome Outcome::decode(const std::string &text)
     return o;
 }
 
-void writeRawPdf(const std::string &path, const std::vector<std::string> &bodies)
-{
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < bodies.size(); ++i) {
-        offsets.push_back(pdf.size());
-        if (!bodies[i].empty() && bodies[i][0] == '!')
-            pdf += bodies[i].substr(1) + "\n";
-        else
-            pdf += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
-    }
-    size_t xref = pdf.size();
-    std::string size = std::to_string(bodies.size() + 1);
-    pdf += "xref\n0 " + size + "\n0000000000 65535 f \n";
-    char entry[32];
-    for (size_t offset : offsets) {
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        pdf += entry;
-    }
-    pdf += "trailer\n<< /Size " + size + " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    std::ofstream(path, std::ios::binary) << pdf;
-}
-
 PdfFile::PdfFile(const std::string &path, const std::string &password)
 {
     pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());

@@ -1,4 +1,5 @@
 #pragma once
+#include "support/RawPdf.h"
 // Drives the built engine library the way the program does: dlopen, the eight
 // entry points, and records laid out byte by byte. Also makes test inputs
 // (JPEGs whose colour encodes a number, metafiles) and reads PDFs back.
@@ -155,10 +156,11 @@ struct Outcome {
     static Outcome decode(const std::string &text);
 };
 
-// A PDF written as text with a correct cross-reference table: bodies[i] is
-// object i + 1 and object 1 is the catalog. A body starting with '!' is
-// written as it is, without "N 0 obj" around it.
-void writeRawPdf(const std::string &path, const std::vector<std::string> &bodies);
+// A PDF written as text (see support/RawPdf.h).
+inline void writeRawPdf(const std::string &path, const std::vector<std::string> &bodies)
+{
+    rawpdf::write(path, bodies);
+}
 
 // Reading the PDF back.
 struct Placement {

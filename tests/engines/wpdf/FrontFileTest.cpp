@@ -189,15 +189,6 @@ namespace {
 const std::string kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
 const std::string kPage = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>";
 
-// Page tree nodes nested `levels` deep with one page at the bottom.
-std::vector<std::string> deepPageTree(int levels)
-{
-    std::vector<std::string> o{kCatalog};
-    for (int i = 2; i < levels + 2; ++i)
-        o.push_back("<< /Type /Pages /Count 1 /Kids [" + std::to_string(i + 1) + " 0 R] >>");
-    o.push_back("<< /Type /Page /MediaBox [0 0 200 200] >>");
-    return o;
-}
 
 // Each node lists the next twice, the last none: qpdf would walk 2^levels nodes.
 std::vector<std::string> doublingTree(int levels)
@@ -282,7 +273,7 @@ TEST_P(WpdfRefusedFrontFile, IsRefusedPromptlyInOneSentence)
 INSTANTIATE_TEST_SUITE_P(
     Kinds, WpdfRefusedFrontFile,
     ::testing::Values(
-        RefusedFrontCase{"DeepPageTree", raw([] { return deepPageTree(20000); }), "256"},
+        RefusedFrontCase{"DeepPageTree", raw([] { return rawpdf::deepPageTree(20000); }), "256"},
         RefusedFrontCase{"ResourceChain", raw([] { return resourceChain(100000); }), "nested"},
         RefusedFrontCase{"TooManyPages", raw([] { return flatPages(10001); }), "10000"},
         RefusedFrontCase{"MissingPage", raw([] { return secondKid("9 0 R", kPage); }), "not a page"},
@@ -320,7 +311,7 @@ TEST(WpdfFrontFile, LargeFrontFilesWithinTheLimitsAreUsed)
         int pages;
         bool repaired;
     } cases[] = {{"10000 pages", flatPages(10000), 10000, false},
-                 {"page tree 250 deep", deepPageTree(250), 1, false},
+                 {"page tree 250 deep", rawpdf::deepPageTree(250), 1, false},
                  {"resources 9000 deep", resourceChain(9000), 1, false},
                  {"page without /Type", untyped, 1, true}};
     for (const auto &c : cases) {
