@@ -7,12 +7,12 @@ sample="$bin/../samples/demo.swf"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "The wizard is built ($bin/Kavrel), but this session has no graphical display."
   echo "Run 'make run' from a desktop session, or under X forwarding / xvfb-run with a viewer."
-  # Something to look at all the same: the demonstration movie's first
-  # second, drawn by the command-line renderer.
-  if [ -f "$sample" ] && [ -x "$bin/kavrel-frames" ]; then
-    frames="$(cd "$bin/../samples" && pwd)/frames"
-    if "$bin/kavrel-frames" "$sample" --frames 1-24 --out "$frames"; then
-      echo "The demonstration movie's first 24 frames are drawn in $frames/ (frame-0001.png ...)."
+  # Something to look at all the same: a contact sheet of the
+  # demonstration movie, made the way the wizard makes one.
+  if [ -f "$sample" ] && [ -x "$bin/kavrel-sheet" ]; then
+    sheet="$(cd "$bin/../samples" && pwd)/demo.pdf"
+    if "$bin/kavrel-sheet" "$sample" -o "$sheet" --quiet; then
+      echo "A contact sheet of the demonstration movie is written to $sheet."
     fi
   fi
   exit 0
