@@ -448,6 +448,7 @@ private:
     size_t m_used = 0;
     bool m_exhausted = false;
     bool m_exhaustionReported = false;
+    int m_mainFrame = 0; // the main timeline's frame being read
 };
 
 void Parser::warn(qint64 offset, uint16_t code, const QString &message)
@@ -456,7 +457,7 @@ void Parser::warn(qint64 offset, uint16_t code, const QString &message)
         ++m_movie.droppedWarnings;
         return;
     }
-    m_movie.warnings.push_back(Warning{offset, code, message});
+    m_movie.warnings.push_back(Warning{offset, code, message, m_mainFrame});
 }
 
 void Parser::charge(size_t bytes)
@@ -489,6 +490,8 @@ void Parser::readTags(BitReader &in, qint64 base, std::vector<Frame> &frames, in
     Frame pending;
     bool ended = false;
     while (!m_exhausted && !in.atEnd()) {
+        if (nesting == 0)
+            m_mainFrame = int(frames.size());
         const qint64 tagOffset = base + qint64(in.position());
         uint16_t code = 0;
         size_t length = 0;

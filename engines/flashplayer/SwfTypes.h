@@ -556,6 +556,7 @@ struct Warning {
     qint64 offset = 0; // of the tag's header, counted in the uncompressed file
     uint16_t tagCode = 0;
     QString message;
+    int frame = 0; // of the main timeline, 0-based, that the tag belongs to
 };
 
 struct Scene {

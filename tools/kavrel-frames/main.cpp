@@ -1,8 +1,9 @@
-// kavrel-frames: pictures of a movie's frames as PNG files, and the facts
+// kavrel-frames: pictures of a movie's frames as PNG or JPEG files, and the facts
 // about a movie, from the command line. Exit codes: 0 done, 1 the movie could
 // not be read or a picture not written, 2 the command line is wrong.
 #include "engines/flashplayer/SwfPlayer.h"
 #include "engines/flashplayer/SwfReader.h"
+#include "platform/JpegImage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,14 +18,17 @@
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <unistd.h>
 
 namespace {
+
+constexpr int kDefaultJpegQuality = 90;
 
 const char kHelp[] =
     "Usage:\n"
     "  kavrel-frames MOVIE.swf --info\n"
-    "  kavrel-frames MOVIE.swf --frame N --out FILE.png [--scale S] [--stage-quality Q]\n"
-    "  kavrel-frames MOVIE.swf --frames A-B --out DIR [--scale S] [--stage-quality Q]\n"
+    "  kavrel-frames MOVIE.swf --frame N --out FILE.png|FILE.jpg [--scale S] [--stage-quality Q]\n"
+    "  kavrel-frames MOVIE.swf --frames A-B --out DIR [--format png|jpg] [--scale S] [--stage-quality Q]\n"
     "\n"
     "  --info             prints the movie's facts, one \"key: value\" a line:\n"
     "                     version, compression, stage-width, stage-height (pixels),\n"
@@ -39,15 +43,21 @@ const char kHelp[] =
     "  --frames A-B       draws frames A to B the same way into DIR (created when\n"
     "                     missing) as frame-0001.png, frame-0002.png, ...: the number\n"
     "                     is the frame's N, with at least four digits (more when B\n"
-    "                     needs them, the same for every name of the run).\n"
-    "  --out PATH         the PNG file (--frame) or the folder (--frames).\n"
+    "                     needs them, the same for every name of the run). Frames\n"
+    "                     past the last start over; a note says how many pictures\n"
+    "                     that makes. On a terminal the count written is shown.\n"
+    "  --out PATH         the picture (--frame), PNG or JPEG by its name's ending,\n"
+    "                     or the folder (--frames).\n"
+    "  --format F         png (default) or jpg, the pictures of --frames.\n"
+    "  --jpeg-quality Q   1 to 100 for JPEG pictures (default 90).\n"
     "  --scale S          multiplies the stage's size at 72 dpi (default 1).\n"
     "  --stage-quality Q  low, medium, high (default) or best; low draws without\n"
     "                     anti-aliasing.\n"
     "  --version, --help\n"
     "\n"
-    "Problems the reader meets in a damaged movie are printed as warnings and\n"
-    "what could be read is drawn. Pictures are at most 36000000 pixels (16384 a\n"
+    "Problems the reader meets in a damaged movie are printed as warnings (the\n"
+    "frame, the tag and its byte in the movie's data, what is wrong) and what\n"
+    "could be read is drawn. Pictures are at most 36000000 pixels (16384 a\n"
     "side); a larger stage needs a smaller --scale. Exit 1 means nothing of the\n"
     "movie could be read, its stage is too large to draw at scale 1, or a picture\n"
     "could not be written; exit 2 means the command line is wrong (a --scale too\n"
@@ -70,6 +80,8 @@ struct Options {
     std::optional<QString> out;
     std::optional<double> scale;
     std::optional<swf::StageQuality> quality;
+    std::optional<int> jpegQuality;
+    std::optional<QString> format; // of the pictures of --frames: png or jpg
     bool help = false;
     bool version = false;
 };
@@ -115,7 +127,8 @@ Options parse(const QStringList &args)
             inlineValue = arg.mid(eq + 1);
         }
         static const QStringList flags = {"--info", "--help", "--version"};
-        static const QStringList valued = {"--frame", "--frames", "--out", "--scale", "--stage-quality"};
+        static const QStringList valued = {"--frame",         "--frames", "--out",         "--scale",
+                                           "--stage-quality", "--format", "--jpeg-quality"};
         if (!flags.contains(name) && !valued.contains(name))
             throw UsageError{QStringLiteral("Unknown option \"%1\"; see --help.").arg(name)};
         if (seen.contains(name))
@@ -159,6 +172,17 @@ Options parse(const QStringList &args)
             if (value.isEmpty())
                 throw UsageError{QStringLiteral("Option --out needs a path.")};
             o.out = value;
+        } else if (name == QLatin1String("--format")) {
+            if (value != QLatin1String("png") && value != QLatin1String("jpg"))
+                throw UsageError{QStringLiteral("The format must be png or jpg, not \"%1\".").arg(value)};
+            o.format = value;
+        } else if (name == QLatin1String("--jpeg-quality")) {
+            bool ok = false;
+            const int q = value.toInt(&ok);
+            if (!ok || q < 1 || q > 100)
+                throw UsageError{
+                    QStringLiteral("The JPEG quality must be a whole number from 1 to 100, not \"%1\".").arg(value)};
+            o.jpegQuality = q;
         } else if (name == QLatin1String("--scale")) {
             bool ok = false;
             const double s = value.toDouble(&ok);
@@ -187,6 +211,22 @@ Options parse(const QStringList &args)
     if (!o.info && !o.out)
         throw UsageError{o.frame ? QStringLiteral("--frame needs --out FILE.png.")
                                  : QStringLiteral("--frames needs --out DIR.")};
+    if (o.info && (o.format || o.jpegQuality))
+        throw UsageError{QStringLiteral("--info takes no --format or --jpeg-quality.")};
+    if (o.frame) {
+        if (o.format)
+            throw UsageError{QStringLiteral("--format is for --frames; with --frame the name's ending (.png or .jpg) "
+                                            "decides.")};
+        const QString suffix = QFileInfo(*o.out).suffix().toLower();
+        if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))
+            o.format = QStringLiteral("jpg");
+        else if (suffix == QLatin1String("png"))
+            o.format = QStringLiteral("png");
+        else
+            throw UsageError{QStringLiteral("The picture's name must end in .png or .jpg, not \"%1\".").arg(*o.out)};
+    }
+    if (o.jpegQuality && o.format != QLatin1String("jpg"))
+        throw UsageError{QStringLiteral("--jpeg-quality is for JPEG pictures (.jpg, or --format jpg).")};
     return o;
 }
 
@@ -248,11 +288,18 @@ void printInfo(const swf::Movie &movie, const swf::Player &player)
     std::fputs((lines.join('\n') + '\n').toUtf8().constData(), stdout);
 }
 
-bool writePng(const QImage &image, const QString &path)
+// Whole or not at all: a failed write leaves no half picture behind.
+bool writePicture(const QImage &image, const QString &path, const Options &o)
 {
-    // Whole or not at all: a failed write leaves no half picture behind.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written && o.format == QLatin1String("jpg")) {
+        const QByteArray jpeg = platform::encodeJpeg(image, o.jpegQuality.value_or(kDefaultJpegQuality));
+        written = !jpeg.isEmpty() && file.write(jpeg) == jpeg.size();
+    } else if (written) {
+        written = image.save(&file, "PNG");
+    }
+    if (!written || !file.commit()) {
         say(QStringLiteral("Cannot write \"%1\": %2.").arg(path, file.errorString()));
         return false;
     }
@@ -267,8 +314,13 @@ int run(const Options &o)
         say(error);
         return 1;
     }
+    // Where first, in the movie's terms, then what is wrong.
     for (const auto &w : movie->warnings)
-        say(QStringLiteral("warning: %1 at byte %2: %3").arg(swf::tagName(w.tagCode)).arg(w.offset).arg(w.message));
+        say(QStringLiteral("warning: frame %1, %2 at byte %3: %4.")
+                .arg(w.frame + 1)
+                .arg(w.tagCode ? swf::tagName(w.tagCode) + QStringLiteral(" tag") : QStringLiteral("the movie's end"))
+                .arg(w.offset)
+                .arg(w.message));
     if (movie->droppedWarnings > 0)
         say(QStringLiteral("warning: %1 more problems were not listed.").arg(movie->droppedWarnings));
 
@@ -307,7 +359,7 @@ int run(const Options &o)
     const auto picture = [&]() { return player.renderImage(size, quality).convertToFormat(QImage::Format_RGB32); };
     if (o.frame) {
         player.gotoFrame(int((*o.frame - 1) % count));
-        return writePng(picture(), *o.out) ? 0 : 1;
+        return writePicture(picture(), *o.out, o) ? 0 : 1;
     }
 
     const auto [first, last] = *o.frames;
@@ -316,15 +368,27 @@ int run(const Options &o)
         say(QStringLiteral("Cannot create the folder \"%1\".").arg(*o.out));
         return 1;
     }
+    const qint64 pictures = last - first + 1;
+    if (last > count)
+        say(QStringLiteral("note: the movie has %1 frames; past the last the frames start over from the first, as "
+                           "the player does, so %2 pictures are written.")
+                .arg(count)
+                .arg(pictures));
+    const bool progress = ::isatty(STDERR_FILENO) && pictures > 1;
     const int digits = std::max(4, int(QString::number(last).size()));
+    const QString suffix = o.format == QLatin1String("jpg") ? QStringLiteral("jpg") : QStringLiteral("png");
     player.gotoFrame(int((first - 1) % count));
     for (qint64 n = first; n <= last; ++n) {
         if (n > first)
             player.nextFrame();
-        const QString name = QStringLiteral("frame-%1.png").arg(n, digits, 10, QLatin1Char('0'));
-        if (!writePng(picture(), dir.filePath(name)))
+        const QString name = QStringLiteral("frame-%1.%2").arg(n, digits, 10, QLatin1Char('0')).arg(suffix);
+        if (!writePicture(picture(), dir.filePath(name), o))
             return 1;
+        if (progress)
+            std::fprintf(stderr, "\rkavrel-frames: %lld of %lld pictures written", n - first + 1, pictures);
     }
+    if (progress)
+        std::fputs("\n", stderr);
     return 0;
 }
 
