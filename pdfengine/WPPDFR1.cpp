@@ -434,6 +434,25 @@ int TWPCustomPDFExport::DrawJPEG(int x, int y, int kind, int length, const void 
     return record.Result;
 }
 
+int TWPCustomPDFExport::DrawJPEGFile(int x, int y, const QString &file, int pixelWidth, int pixelHeight,
+                                     int displayHeight, int displayWidth)
+{
+    if (file.isEmpty() || !m_inDoc)
+        return -1;
+    const QByteArray name = QFile::encodeName(file);
+    TWPPDFImageRecord record;
+    record.X = x;
+    record.Y = y;
+    record.DisplayWidth = displayWidth;
+    record.DisplayHeight = displayHeight;
+    record.Kind = 2; // JPEG
+    record.PixelWidth = pixelWidth;
+    record.PixelHeight = pixelHeight;
+    Action(acDrawImageFile, reinterpret_cast<intptr_t>(name.constData()), &record);
+    RaisePendingError();
+    return record.Result;
+}
+
 int TWPCustomPDFExport::DrawMetafile(int x, int y, int resolutionX, int resolutionY, const QByteArray &metafile,
                                      int width, int height)
 {

@@ -102,6 +102,7 @@ enum ActionId : int32_t {
     acCloseDoc = 4539,
     acDrawMetafile = 4544,
     acDrawImage = 4549,
+    acDrawImageFile = 4550,
 };
 
 enum CallbackKind : int32_t { cbMessage = 1, cbInputPageCount = 2, cbPageData = 3, cbMergeText = 4 };
@@ -294,6 +295,10 @@ public:
     // handed to the engine (no data, unknown kind, no document).
     int DrawJPEG(int x, int y, int kind, int length, const void *data, int pixelWidth, int pixelHeight,
                  int displayHeight, int displayWidth);
+    // The same for JPEG data in a file, which the engine reads when the
+    // document is written: it must stay as it is until EndDoc.
+    int DrawJPEGFile(int x, int y, const QString &file, int pixelWidth, int pixelHeight, int displayHeight,
+                     int displayWidth);
     // Places a complete EMF image (its header's size field must fit within
     // the bytes). Returns the engine's result, -1 when nothing was placed.
     int DrawMetafile(int x, int y, int resolutionX, int resolutionY, const QByteArray &metafile, int width = 0,

@@ -403,8 +403,13 @@ void TPDFCreator::DrawPage(const TSheetSettings &c, int page, QImage *preview, T
                 canvas.DrawImageStretched(rect, picture);
         } else {
             const TPdfPicture &picture = placed.at(int(k - first));
-            if (pdf->DrawJPEG(box.Left, box.Top, wpImageJPEG, int(picture.Jpeg.size()), picture.Jpeg.constData(),
-                              picture.Pixels.width(), picture.Pixels.height(), rect.height(), rect.width()) != 0)
+            const int placedResult =
+                picture.File.isEmpty()
+                    ? pdf->DrawJPEG(box.Left, box.Top, wpImageJPEG, int(picture.Jpeg.size()), picture.Jpeg.constData(),
+                                    picture.Pixels.width(), picture.Pixels.height(), rect.height(), rect.width())
+                    : pdf->DrawJPEGFile(box.Left, box.Top, picture.File, picture.Pixels.width(),
+                                        picture.Pixels.height(), rect.height(), rect.width());
+            if (placedResult != 0)
                 throw std::runtime_error(QStringLiteral("The picture of frame %1 could not be placed in the PDF file.")
                                              .arg(frame.FrameIndex + 1)
                                              .toStdString());

@@ -63,9 +63,21 @@ double TCapturedPictures::ConvertedBytes(const TFrame &frame, int resolution, in
     return double(recoder.recodeFile(frame.FileName).size()); // an unreadable picture adds nothing
 }
 
+TExportedPictures::~TExportedPictures()
+{
+    EndRun();
+}
+
 void TExportedPictures::BeginRun(int resolution, int quality)
 {
     m_server.SetImageResolutionAndQuality(resolution, uint8_t(qBound(0, quality, 100)));
+}
+
+void TExportedPictures::EndRun()
+{
+    for (const QString &file : std::as_const(m_runFiles))
+        QFile::remove(file);
+    m_runFiles.clear();
 }
 
 QVector<TPdfPicture> TExportedPictures::PdfPictures(std::span<const TFrame> frames)
@@ -73,11 +85,22 @@ QVector<TPdfPicture> TExportedPictures::PdfPictures(std::span<const TFrame> fram
     QVector<TPdfPicture> out;
     for (const TFrame &frame : frames) {
         m_server.ExportFrame(frame.SceneIndex, frame.FrameIndex);
+        // The next export overwrites the export file: this one is moved
+        // aside, so its bytes go from the file into the PDF unread.
+        const QString file = QStringLiteral("%1-sheet%2.jpg").arg(TempImageBase).arg(m_runFiles.size());
+        QFile::remove(file);
         TPdfPicture picture;
-        QFile file(ExportImageFileName());
-        if (file.open(QIODevice::ReadOnly))
-            picture.Jpeg = file.readAll();
-        picture.Pixels = platform::jpegSize(picture.Jpeg);
+        if (QFile::rename(ExportImageFileName(), file)) {
+            m_runFiles << file;
+            QFile in(file);
+            if (in.open(QIODevice::ReadOnly)) {
+                // The frame header lies near the start; a long one is read whole.
+                picture.Pixels = platform::jpegSize(in.read(256 * 1024));
+                if (!picture.Pixels.isValid() && in.size() > 256 * 1024 && in.seek(0))
+                    picture.Pixels = platform::jpegSize(in.readAll());
+            }
+            picture.File = file;
+        }
         if (!picture.Pixels.isValid())
             throw std::runtime_error(QStringLiteral("The picture of frame %1 could not be exported from the authoring tool.")
                                          .arg(frame.FrameIndex + 1)

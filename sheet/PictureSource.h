@@ -15,9 +15,12 @@
 class TFlashServer;
 class TPictureRecoders;
 
+// A picture's JPEG data: in memory, or in a file that stays as it is until
+// the run ends (the engine reads it when the document is written).
 struct TPdfPicture {
     QByteArray Jpeg;
     QSize Pixels;
+    QString File;
 };
 
 class TPictureSource {
@@ -64,12 +67,16 @@ private:
 class TExportedPictures final : public TPictureSource {
 public:
     explicit TExportedPictures(TFlashServer &server) : m_server(server) {}
+    ~TExportedPictures() override;
     void BeginRun(int resolution, int quality) override;
+    void EndRun() override;
     QVector<TPdfPicture> PdfPictures(std::span<const TFrame> frames) override;
     double ConvertedBytes(const TFrame &frame, int resolution, int quality) override;
 
 private:
     TFlashServer &m_server;
+    // Each export moved aside to a file of its own until the run ends.
+    QStringList m_runFiles;
 };
 
 // The size in bytes of a file; 0 when it cannot be opened.

@@ -8,6 +8,7 @@
 #include "platform/FileVersion.h"
 #include "platform/HtmlHelp.h"
 #include "platform/KeyStore.h"
+#include "platform/MemoryPolicy.h"
 #include "platform/PlatformError.h"
 #include "platform/Termination.h"
 #include "sheet/PDFCreator.h"
@@ -65,6 +66,7 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    platform::keepFreedMemory();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessory"));
     QApplication::setQuitOnLastWindowClosed(false); // closing a step ends the program, hiding one does not

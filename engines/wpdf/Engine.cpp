@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -205,7 +206,13 @@ intptr_t Engine::action(int32_t id, intptr_t argument, void *record)
     case kBeginPage:
         return beginPage();
     case kDrawImage:
-        return drawImage(static_cast<uint8_t *>(record));
+        return drawImage(static_cast<uint8_t *>(record), nullptr);
+    case kDrawImageFile:
+        if (!argument) {
+            report(kMsgError, "A picture file was handed over without its name.");
+            return kBadPicture;
+        }
+        return drawImage(static_cast<uint8_t *>(record), reinterpret_cast<const char *>(argument));
     case kDrawMetafile:
         return drawMetafile(argument, static_cast<const uint8_t *>(record));
     case kEndPage:
@@ -414,7 +421,7 @@ int32_t Engine::endPage()
     return kOk;
 }
 
-int32_t Engine::drawImage(uint8_t *record)
+int32_t Engine::drawImage(uint8_t *record, const char *file)
 {
     using namespace image_record;
     if (!record) {
@@ -429,22 +436,57 @@ int32_t Engine::drawImage(uint8_t *record)
         report(kMsgError, "A picture can only be placed on a begun page.");
         return result(kNoPage);
     }
-    const uint8_t *data = nullptr;
-    std::memcpy(&data, record + kData, sizeof data);
-    int32_t length = readI32(record + kLength);
     int32_t kind = readI32(record + kKind);
     if (kind != kKindJpeg) {
         report(kMsgError, "Pictures of kind " + std::to_string(kind) + " cannot be placed; only JPEG data can.");
         return result(kUnsupportedKind);
     }
-    if (!data || length <= 0) {
+
+    // The data in memory, or mapped from the file just long enough to read
+    // the picture's header.
+    const uint8_t *data = nullptr;
+    size_t length = 0;
+    int fd = -1;
+    void *mapped = MAP_FAILED;
+    struct Unmap {
+        int &fd;
+        void *&mapped;
+        size_t &length;
+        ~Unmap()
+        {
+            if (mapped != MAP_FAILED)
+                ::munmap(mapped, length);
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } unmap{fd, mapped, length};
+    if (file) {
+        struct stat st {};
+        fd = ::open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+            report(kMsgError, std::string("The picture file \"") + file + "\" is missing, empty or not a file.");
+            return result(kBadPicture);
+        }
+        length = size_t(st.st_size);
+        mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (mapped == MAP_FAILED) {
+            report(kMsgError, std::string("The picture file \"") + file + "\" cannot be read: " + std::strerror(errno) + ".");
+            return result(kBadPicture);
+        }
+        data = static_cast<const uint8_t *>(mapped);
+    } else {
+        std::memcpy(&data, record + kData, sizeof data);
+        const int32_t given = readI32(record + kLength);
+        length = given > 0 ? size_t(given) : 0;
+    }
+    if (!data || length == 0) {
         report(kMsgError, "A picture was handed over without data.");
         return result(kBadPicture);
     }
     std::string reason;
-    auto info = readJpegInfo(data, static_cast<size_t>(length), &reason);
+    auto info = readJpegInfo(data, length, &reason);
     if (!info) {
-        report(kMsgError, reason);
+        report(kMsgError, file ? std::string("The picture file \"") + file + "\": " + reason : reason);
         return result(kBadPicture);
     }
 
@@ -469,7 +511,10 @@ int32_t Engine::drawImage(uint8_t *record)
         dict.replaceKey("/Decode", decode);
     }
     try {
-        spool_->add(image.getObjGen(), data, static_cast<size_t>(length));
+        if (file)
+            spool_->addFile(image.getObjGen(), file, fd);
+        else
+            spool_->add(image.getObjGen(), data, length);
     } catch (std::exception &e) {
         // The stream stays unreferenced, so the writer leaves it out.
         report(kMsgError, e.what());

@@ -69,7 +69,8 @@ private:
                           const std::function<void(QPDFWriter &)> &written = {});
     intptr_t memoryCopy(intptr_t size, void *buffer);
     int32_t closeDocument();
-    int32_t drawImage(uint8_t *record);
+    // file: the JPEG data are that file's, read again when writing.
+    int32_t drawImage(uint8_t *record, const char *file);
     int32_t drawMetafile(intptr_t metafile, const uint8_t *record);
     void drawText(const EmfText &text, double originX, double originY, double scaleX, double scaleY);
     void setDocumentInfo();

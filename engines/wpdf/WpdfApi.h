@@ -50,6 +50,11 @@ enum Action : int32_t {
     kCloseDoc = 4539,
     kDrawMetafile = 4544,
     kDrawImage = 4549,
+    // The same with the JPEG data in a file (argument: its UTF-8 path) that
+    // is read when the document is written: big pictures pass from their
+    // files into the PDF without a copy in between. The record's data
+    // pointer and length are not used.
+    kDrawImageFile = 4550,
 };
 
 // Integer properties. In effect: compress (0 keeps streams as they are, any

@@ -7,6 +7,7 @@
 #include "core/Startup.h"
 #include "movie/MovieDocument.h"
 #include "platform/KeyStore.h"
+#include "platform/MemoryPolicy.h"
 #include "platform/RegularFile.h"
 #include "engines/flashplayer/SwfPlayer.h"
 #include "engines/flashplayer/SwfReader.h"
@@ -565,6 +566,7 @@ int main(int argc, char **argv)
     // and text fields are measured and drawn with.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.*.warning=false"));
+    platform::keepFreedMemory();
     QApplication app(argc, argv);
     SetErrorSink([](const QString &text) { say(oneLine(text)); });
     SetWarningSink([](const QString &text) {

@@ -95,6 +95,40 @@ TEST(WpdfDocument, PagesKeepTheirSizeAndPicturesTheirBytesAndPlaces)
     EXPECT_NE(list.output.find("jpeg"), std::string::npos) << list.output;
 }
 
+TEST(WpdfDocument, PicturesInFilesAreReadWhenWrittenAndMustNotChangeBefore)
+{
+    TempDir dir;
+    const std::string picture = dir.file("picture.jpg");
+    const std::string jpeg = makeJpeg(64, 48, 7);
+    std::ofstream(picture, std::ios::binary) << jpeg;
+    for (const bool changed : {false, true}) {
+        const std::string out = dir.file("sheet.pdf");
+        std::ofstream(out, std::ios::binary) << "earlier sheet";
+        EngineRun run;
+        run.send(Settings{});
+        ASSERT_EQ(run.begin(out), 0);
+        ASSERT_EQ(run.page(300, 300), 0);
+        ASSERT_EQ(run.imageFile(10, 10, 128, 96, picture), 0);
+        EXPECT_EQ(run.imageFile(10, 10, 128, 96, dir.file("absent.jpg")), 3) << "a missing file is no picture";
+        EXPECT_EQ(run.imageFile(10, 10, 128, 96, dir.path()), 3) << "nor is a folder";
+        ASSERT_EQ(run.endPage(), 0);
+        if (changed)
+            std::ofstream(picture, std::ios::binary) << makeJpeg(64, 48, 9) << "longer";
+        const intptr_t written = run.finish(out);
+        if (changed) {
+            EXPECT_NE(written, 0) << "a picture that changed must not pass for the one placed";
+            EXPECT_EQ(shell("cat " + quote(out)).output, "earlier sheet");
+            continue;
+        }
+        ASSERT_EQ(written, 0);
+        PdfFile pdf(out);
+        auto images = pdf.images(0);
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_EQ(rawData(images.begin()->second), jpeg) << "the file's bytes, unchanged";
+        EXPECT_EQ(images.begin()->second.getDict().getKey("/Width").getIntValue(), 64);
+    }
+}
+
 TEST(WpdfDocument, ColourSpaceFollowsTheJpegComponents)
 {
     TempDir dir;

@@ -142,6 +142,22 @@ int32_t EngineRun::image(int32_t x, int32_t y, int32_t w, int32_t h, const std::
     return result;
 }
 
+int32_t EngineRun::imageFile(int32_t x, int32_t y, int32_t w, int32_t h, const std::string &path)
+{
+    unsigned char record[64] = {};
+    const int32_t kind = 2;
+    std::memcpy(record + 0, &x, 4);
+    std::memcpy(record + 4, &y, 4);
+    std::memcpy(record + 8, &w, 4);
+    std::memcpy(record + 12, &h, 4);
+    std::memcpy(record + 44, &kind, 4);
+    const intptr_t returned = action(4550, reinterpret_cast<intptr_t>(path.c_str()), record);
+    int32_t result;
+    std::memcpy(&result, record + 16, 4);
+    EXPECT_EQ(returned, result) << "the action's result and the record's result differ";
+    return result;
+}
+
 intptr_t EngineRun::metafile(const std::string &emf, int32_t x, int32_t y, int32_t res)
 {
     unsigned char record[576] = {};

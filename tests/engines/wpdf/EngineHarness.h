@@ -73,6 +73,8 @@ public:
     // Returns the record's result field (also checked against the return value).
     int32_t image(int32_t x, int32_t y, int32_t w, int32_t h, const std::string &data,
                   int32_t kind = 2, int32_t pixelW = 0, int32_t pixelH = 0);
+    // The same with the data in a file, read when the document is written.
+    int32_t imageFile(int32_t x, int32_t y, int32_t w, int32_t h, const std::string &path);
     intptr_t metafile(const std::string &emf, int32_t x = 0, int32_t y = 0, int32_t res = 72);
     intptr_t endPage();
     // 4534, 4538 and 4539; returns the result of 4538.
