@@ -36,6 +36,8 @@
 // 300 MiB and within 10 MiB at the most frames of what it is at the fewest.
 // Every PDF is checked (pages via pdfinfo; pass-through bytes for (b)) so a
 // failing writer cannot pass for a fast one.
+#include "Magick.h"
+
 #include "core/Global.h"
 #include "movie/FlashServer.h"
 #include "pdfengine/WPPDFR1.h"
@@ -746,25 +748,7 @@ int main(int argc, char **argv)
     if (freeBytes < needed)
         die("not enough free space in the temporary folder; use --frames with fewer frames");
 
-    // ImageMagick's policy forbids PDF and holds little memory; a policy for
-    // its runs only. Resource limits come from the first policy file found
-    // (MAGICK_CONFIGURE_PATH), coder rights from the last (under $HOME).
-    const QString magickHome = root + QStringLiteral("/magick-home");
-    const QString magickConfig = root + QStringLiteral("/magick-config");
-    QDir().mkpath(magickHome + QStringLiteral("/.config/ImageMagick"));
-    QDir().mkpath(magickConfig);
-    const QByteArray policy = "<policymap>\n"
-                              "  <policy domain=\"resource\" name=\"memory\" value=\"2GiB\"/>\n"
-                              "  <policy domain=\"resource\" name=\"map\" value=\"4GiB\"/>\n"
-                              "  <policy domain=\"resource\" name=\"area\" value=\"1GP\"/>\n"
-                              "  <policy domain=\"resource\" name=\"disk\" value=\"16GiB\"/>\n"
-                              "  <policy domain=\"coder\" rights=\"read|write\" pattern=\"PDF\"/>\n"
-                              "</policymap>\n";
-    writeFile(magickConfig + QStringLiteral("/policy.xml"), policy);
-    writeFile(magickHome + QStringLiteral("/.config/ImageMagick/policy.xml"), policy);
-    const QStringList magickEnv{QStringLiteral("MAGICK_CONFIGURE_PATH=") + magickConfig,
-                                QStringLiteral("HOME=") + magickHome,
-                                QStringLiteral("MAGICK_TMPDIR=") + root};
+    const QStringList magickEnv = MagickEnvironment(root);
 
     std::vector<PictureSet> sets;
     for (const QString &kind : kinds) {

@@ -281,6 +281,8 @@ bool TPDFCreator::CreatePDF(const TSheetSettings &c, TPictureSource &pictures)
         });
         pictures.BeginRun(c.Resolution, c.Quality);
         running = true;
+        if (m_selection)
+            pictures.Announce(std::span<const TFrame>(m_selection->Frames.constData(), size_t(m_selection->FrameCount())));
 
         pdf->SetModes({wpExactTextPositioning, wpNoTextRectClipping, wpDontAdjustTextSpacing, wpNoTextScaling});
         pdf->SetCanvasReference(wprefScreen);

@@ -30,6 +30,9 @@ public:
     // and JPEG quality of the sheet.
     virtual void BeginRun(int resolution, int quality) = 0;
     virtual void EndRun() {}
+    // All the frames the run will ask for, in order, once it has begun: a
+    // source may make them ahead.
+    virtual void Announce(std::span<const TFrame> frames) { (void)frames; }
     // The pictures of these frames as they go into the PDF, in order.
     // Throws std::runtime_error with a sentence for the user.
     virtual QVector<TPdfPicture> PdfPictures(std::span<const TFrame> frames) = 0;

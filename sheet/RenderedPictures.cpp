@@ -1,22 +1,61 @@
 #include "sheet/RenderedPictures.h"
 
-#include "platform/JpegImage.h"
 #include "engines/flashplayer/SwfPlayer.h"
+#include "platform/JpegImage.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <QFuture>
+#include <QThread>
 #include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
-// Encoding runs on the pool while the next frame is drawn: the player is
-// one timeline and draws in order, the encoder needs no order.
-struct TRenderedPictures::Encoders {
-    struct Encoded {
-        TPdfPicture picture;
-        QString error;
-    };
-    QVector<QFuture<Encoded>> pending;
+namespace {
+
+// Frames drawn ahead of the page being written, at the most: enough to keep
+// the drawing busy while a page is placed, few enough for flat memory (at
+// most about 8 MiB of pictures waiting).
+size_t DrawnAhead(QSize size)
+{
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+    return size_t(std::clamp<qint64>((qint64(8) << 20) / std::max<qint64>(bytes, 1), 2, 24));
+}
+
+} // namespace
+
+// A run draws on a thread of its own, frame after frame in the order the
+// sheet takes them, ahead of the pages being written; the pictures are
+// encoded on a pool of their own meanwhile. The player is one timeline and
+// draws in order; the encoders need no order. Not the global pool: the
+// player draws a frame on one of its threads, and Qt's raster engine waits
+// for that pool when it draws elsewhere.
+struct TRenderedPictures::Run {
+    QThreadPool encoders;
+    std::vector<TFrame> order;
+    std::vector<QFuture<Encoded>> encoded; // by position in order, as drawn
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t drawn = 0;
+    size_t taken = 0;
+    bool stop = false;
+    std::thread drawer;
+
+    Run() { encoders.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1)); }
+    ~Run()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        if (drawer.joinable())
+            drawer.join();
+        encoders.waitForDone();
+    }
 };
 
 TRenderedPictures::TRenderedPictures(swf::Player &player, QSize movieSize)
@@ -38,15 +77,12 @@ void TRenderedPictures::BeginRun(int resolution, int quality)
                                      .arg(resolution)
                                      .arg(swf::kMaxPicturePixels)
                                      .toStdString());
-    m_encoders = std::make_unique<Encoders>();
+    m_run = std::make_unique<Run>();
 }
 
 void TRenderedPictures::EndRun()
 {
-    if (m_encoders)
-        for (auto &f : m_encoders->pending)
-            f.waitForFinished();
-    m_encoders.reset();
+    m_run.reset();
     m_picture = QImage();
 }
 
@@ -66,37 +102,88 @@ QImage TRenderedPictures::Draw(const TFrame &frame, QSize size)
     return m_picture;
 }
 
+QFuture<TRenderedPictures::Encoded> TRenderedPictures::DrawAndEncode(const TFrame &frame, QThreadPool &encoders)
+{
+    // A picture of its own for the encoder (freed memory is kept, so it
+    // costs no page faults). The stage's background makes it opaque, so its
+    // pixels are plain RGB as they stand and go to the encoder unconverted.
+    QImage drawn(m_size, QImage::Format_ARGB32_Premultiplied);
+    if (!drawn.isNull()) {
+        m_player.gotoFrame(MovieFrameOf(frame));
+        m_player.renderInto(drawn);
+        ++m_drawn;
+        drawn.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    const int number = MovieFrameOf(frame) + 1;
+    const int quality = m_quality;
+    return QtConcurrent::run(&encoders, [drawn, quality, number] {
+        Encoded e;
+        e.picture.Pixels = drawn.size();
+        e.picture.Jpeg = drawn.isNull() ? QByteArray() : platform::encodeJpeg(drawn, quality, &e.error);
+        if (e.picture.Jpeg.isEmpty())
+            e.error = drawn.isNull() ? QStringLiteral("There is not enough memory for the pictures of the sheet.")
+                                     : QStringLiteral("Frame %1 could not be encoded (%2).").arg(number).arg(e.error);
+        return e;
+    });
+}
+
+void TRenderedPictures::Announce(std::span<const TFrame> frames)
+{
+    if (!m_run || m_run->drawer.joinable())
+        return;
+    Run &run = *m_run;
+    run.order.assign(frames.begin(), frames.end());
+    run.encoded.resize(run.order.size());
+    const size_t ahead = DrawnAhead(m_size);
+    run.drawer = std::thread([this, &run, ahead] {
+        for (size_t i = 0; i < run.order.size(); ++i) {
+            {
+                std::unique_lock lock(run.mutex);
+                run.changed.wait(lock, [&] { return run.stop || i < run.taken + ahead; });
+                if (run.stop)
+                    return;
+            }
+            QFuture<Encoded> future = DrawAndEncode(run.order[i], run.encoders);
+            {
+                std::lock_guard lock(run.mutex);
+                run.encoded[i] = std::move(future);
+                run.drawn = i + 1;
+            }
+            run.changed.notify_all();
+        }
+    });
+}
+
 QVector<TPdfPicture> TRenderedPictures::PdfPictures(std::span<const TFrame> frames)
 {
-    if (!m_encoders)
+    if (!m_run)
         throw std::logic_error("Pictures were asked for outside a run.");
-    auto &pending = m_encoders->pending;
-    pending.clear();
-    const int quality = m_quality;
+    Run &run = *m_run;
+    QVector<QFuture<Encoded>> pending;
     for (const TFrame &frame : frames) {
-        // A copy of its own for the encoder; the kept picture is drawn again.
-        const QImage drawn = Draw(frame, m_size).copy();
-        if (drawn.isNull())
-            throw std::runtime_error("There is not enough memory for the pictures of the sheet.");
-        const int number = MovieFrameOf(frame) + 1;
-        pending << QtConcurrent::run([drawn, quality, number] {
-            Encoders::Encoded e;
-            e.picture.Pixels = drawn.size();
-            e.picture.Jpeg = platform::encodeJpeg(drawn, quality, &e.error);
-            if (e.picture.Jpeg.isEmpty())
-                e.error = QStringLiteral("Frame %1 could not be encoded (%2).").arg(number).arg(e.error);
-            return e;
-        });
+        if (!run.drawer.joinable()) {
+            pending << DrawAndEncode(frame, run.encoders);
+            continue;
+        }
+        std::unique_lock lock(run.mutex);
+        const size_t at = run.taken;
+        if (at >= run.order.size() || run.order[at].FrameIndex != frame.FrameIndex ||
+            run.order[at].SceneIndex != frame.SceneIndex)
+            throw std::logic_error("Pictures were asked for in another order than announced.");
+        run.changed.wait(lock, [&] { return run.drawn > at; });
+        pending << std::move(run.encoded[at]);
+        ++run.taken;
+        lock.unlock();
+        run.changed.notify_all();
     }
     QVector<TPdfPicture> out;
     QString error;
     for (auto &f : pending) {
-        Encoders::Encoded e = f.result();
+        Encoded e = f.result();
         if (error.isEmpty())
             error = e.error;
         out << std::move(e.picture);
     }
-    pending.clear();
     if (!error.isEmpty())
         throw std::runtime_error(error.toStdString());
     return out;
