@@ -72,16 +72,6 @@ std::string hexBytes(const std::string &bytes)
     return out;
 }
 
-std::string folderOf(const std::string &path)
-{
-    auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 std::u32string toUtf32(const std::u16string &s)
 {
     std::u32string out;

@@ -16,10 +16,6 @@
 
 namespace wpdf {
 
-namespace {
-
-constexpr size_t kBufferSize = 64 * 1024;
-
 std::string folderOf(const std::string &path)
 {
     auto slash = path.rfind('/');
@@ -29,6 +25,10 @@ std::string folderOf(const std::string &path)
         return "/";
     return path.substr(0, slash);
 }
+
+namespace {
+
+constexpr size_t kBufferSize = 64 * 1024;
 
 std::string baseOf(const std::string &path)
 {

@@ -11,6 +11,9 @@
 
 namespace wpdf {
 
+// The folder part of a path ("." for a bare name).
+std::string folderOf(const std::string &path);
+
 class OutputFile {
 public:
     // Why `target` cannot be created or replaced, as a sentence for the

@@ -162,6 +162,23 @@ protected:
 
     QString Output() const { return dir.filePath(QStringLiteral("sheet.pdf")); }
 
+    // A one-page front file made by the engine itself, with text when given.
+    QString MakeFront(const QString &text = {})
+    {
+        const QString front = dir.filePath(QStringLiteral("Front.pdf"));
+        TWPPDFPrinter pdf;
+        pdf.SetFilename(front);
+        pdf.BeginDoc();
+        pdf.StartPage(300, 300);
+        if (!text.isEmpty()) {
+            pdf.Canvas().SetFont(QFont(QStringLiteral("DejaVu Sans"), 20), 0);
+            pdf.Canvas().TextOut(20, 20, text);
+        }
+        pdf.EndPage();
+        pdf.EndDoc();
+        return front;
+    }
+
     QString Info(const QStringList &extra = {}) const
     {
         return Tool(QStringLiteral("pdfinfo"), extra + QStringList{Output()}).out;
@@ -290,18 +307,7 @@ TEST_F(PdfWriter, FontsAreEmbeddedOnlyWhenAskedAndLabelsOn)
 TEST_F(PdfWriter, SecurityInfoAndFrontFile)
 {
     MakeFrames(2);
-    // A one-page front file made by the engine itself.
-    const QString front = dir.filePath(QStringLiteral("Front.pdf"));
-    {
-        TWPPDFPrinter pdf;
-        pdf.SetFilename(front);
-        pdf.BeginDoc();
-        pdf.StartPage(300, 300);
-        pdf.Canvas().SetFont(QFont(QStringLiteral("DejaVu Sans"), 20), 0);
-        pdf.Canvas().TextOut(20, 20, QStringLiteral("Cover"));
-        pdf.EndPage();
-        pdf.EndDoc();
-    }
+    const QString front = MakeFront(QStringLiteral("Cover"));
     s.FrontFile = front;
     s.Title = QStringLiteral("Walk cycle");
     s.Author = QStringLiteral("R. Amsel");
@@ -417,15 +423,7 @@ TEST_F(PdfWriter, TheEnginesWarningsAreShownOnceTheFileIsWritten)
     MakeFrames(1);
     // A front file whose cross-reference table points nowhere: the engine
     // repairs it and says so.
-    const QString front = dir.filePath(QStringLiteral("Front.pdf"));
-    {
-        TWPPDFPrinter pdf;
-        pdf.SetFilename(front);
-        pdf.BeginDoc();
-        pdf.StartPage(300, 300);
-        pdf.EndPage();
-        pdf.EndDoc();
-    }
+    const QString front = MakeFront();
     QFile file(front);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     QByteArray bytes = file.readAll();

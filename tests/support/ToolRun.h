@@ -1,6 +1,7 @@
 #pragma once
 // Runs a command-line tool (the poppler tools, qpdf, our programs) and
 // collects what it printed.
+#include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -33,4 +34,14 @@ inline ToolResult RunTool(const QString &program, const QStringList &args,
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// The application object QProcess needs, made once for a test program.
+inline void EnsureCoreApplication()
+{
+    static int argc = 1;
+    static char arg0[] = "tests";
+    static char *argv[] = {arg0, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
 }

@@ -1,6 +1,7 @@
 // kavrel-frames run as a separate process, as a script would run it.
 #include "engines/flashplayer/SwfWriter.h"
 #include "support/TestMovies.h"
+#include "support/ToolRun.h"
 
 #include "platform/FileVersion.h"
 
@@ -37,14 +38,7 @@ QRgb centre(const QImage &image)
 
 class KavrelFramesTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char arg0[] = "tools_tests";
-        static char *argv[] = {arg0, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { EnsureCoreApplication(); }
 
     void SetUp() override
     {

@@ -21,14 +21,7 @@ namespace {
 
 class KavrelSheetTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char arg0[] = "tools_tests";
-        static char *argv[] = {arg0, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { EnsureCoreApplication(); }
 
     void SetUp() override
     {
