@@ -27,10 +27,11 @@ check: build
 bench: build bench-deps
 	@bench/run-all.sh $(BUILD)
 
-# The general tools the benchmarks compare against; a benchmark skips one
-# that is missing, so a failed install only leaves it out.
+# The general tools the benchmarks compare against (and the fonts
+# ImageMagick's labels need); a benchmark skips one that is missing, so a
+# failed install only leaves it out.
 bench-deps:
-	@missing=""; for p in img2pdf imagemagick; do \
+	@missing=""; for p in img2pdf imagemagick fonts-urw-base35; do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \

@@ -295,19 +295,20 @@ int main(int argc, char **argv)
             const QString pngs = dir.filePath(r.movie + QStringLiteral("-png"));
             const Measured drawn = measure(frames, {path, QStringLiteral("--frames"), QStringLiteral("1-%1").arg(count),
                                                     QStringLiteral("--out"), pngs});
-            QStringList montageArgs;
+            // Labels (the file names) are settings for the pictures after them.
+            QStringList montageArgs{QStringLiteral("-label"), QStringLiteral("%t")};
             for (const QString &png : QDir(pngs).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name))
                 montageArgs << QDir(pngs).filePath(png);
+            const QString montagePdf = dir.filePath(r.movie + QStringLiteral("-montage.pdf"));
             montageArgs << QStringLiteral("-tile") << QStringLiteral("4x5") << QStringLiteral("-geometry")
-                        << QStringLiteral("550x400+4+4") << QStringLiteral("-label") << QStringLiteral("%t")
-                        << QStringLiteral("-page") << QStringLiteral("A4") << QStringLiteral("-quality")
-                        << QStringLiteral("70") << dir.filePath(r.movie + QStringLiteral("-montage.pdf"));
+                        << QStringLiteral("550x400+4+4") << QStringLiteral("-page") << QStringLiteral("A4")
+                        << QStringLiteral("-quality") << QStringLiteral("70") << montagePdf;
             const Measured tiled = measure(montage, montageArgs, montageTimeout, MagickEnvironment(dir.path()));
-            r.pipeline.ok = drawn.ok && tiled.ok;
+            r.pipeline.ok = drawn.ok && tiled.ok && QFileInfo(montagePdf).size() > 0;
             r.pipeline.wall = drawn.wall + tiled.wall;
             r.pipeline.cpu = drawn.cpu + tiled.cpu;
             r.pipeline.peakMiB = std::max(drawn.peakMiB, tiled.peakMiB);
-            print(name, count, "pipeline", r.pipeline, tiled.ok ? "" : "montage failed or ran out of time");
+            print(name, count, "pipeline", r.pipeline, r.pipeline.ok ? "" : "montage failed or ran out of time");
             QDir(pngs).removeRecursively();
         }
         rows.push_back(r);
@@ -321,7 +322,9 @@ int main(int argc, char **argv)
                     ratio(r.sheet.wall, r.floor.wall), ratio(r.sheet.cpu, r.floor.cpu));
         if (!r.sheet.ok || !r.floor.ok || r.sheet.wall > 1.3 * r.floor.wall)
             misses << QStringLiteral("%1 sheet/floor").arg(r.movie);
-        if (r.pipelineRun) {
+        if (r.pipelineRun && !r.pipeline.ok) {
+            std::printf("%-6s %5d  pipeline/sheet       %8s %8s   >= 10\n", qPrintable(r.movie), r.frames, "n/a", "n/a");
+        } else if (r.pipelineRun) {
             std::printf("%-6s %5d  pipeline/sheet       %8.1f %8.1f   >= 10\n", qPrintable(r.movie), r.frames,
                         ratio(r.pipeline.wall, r.sheet.wall), ratio(r.pipeline.cpu, r.sheet.cpu));
             if (r.pipeline.ok && r.pipeline.wall < 10 * r.sheet.wall)
