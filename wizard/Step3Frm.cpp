@@ -1,7 +1,22 @@
 #include "wizard/Step3Frm.h"
 
+#include "core/FrameChoice.h"
 #include "core/Global.h"
 #include "movie/FlashServer.h"
+#include "platform/JpegImage.h"
+#include "sheet/PDFCreator.h"
+#include "sheet/PagePreviewFrm.h"
+#include "wizard/ImagePreviewFrm.h"
+#include "wizard/ProgressFrm.h"
+#include "wizard/Step5Frm.h"
+#include "wizard/WizardForms.h"
+
+#include <QFileInfo>
+#include <QPainter>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+
+#include <cmath>
 
 #include <QKeyEvent>
 #include <QPixmap>
@@ -74,7 +89,14 @@ void TStep3Form::FormCreate()
         step.tlThumbnailList->setToolTip(QString::fromLatin1(kFlaHint));
     }
 
-    connect(step.tlThumbnailList, &QListWidget::itemSelectionChanged, this, &TStep3Form::tlThumbnailListClick);
+    connect(step.tlThumbnailList, &TThumbnailList::Click, this, &TStep3Form::tlThumbnailListClick);
+    connect(step.tlThumbnailList, &TThumbnailList::DblClick, this, &TStep3Form::bitbtnPreviewClick);
+    connect(step.bitbtnSelectAll, &QPushButton::clicked, this, &TStep3Form::bitbtnSelectAllClick);
+    connect(step.bitbtnClearAll, &QPushButton::clicked, this, &TStep3Form::bitbtnClearAllClick);
+    connect(step.bitbtnPreview, &QPushButton::clicked, this, &TStep3Form::bitbtnPreviewClick);
+    connect(step.edtFrameLabel, &QLineEdit::editingFinished, this, &TStep3Form::edtFrameLabelExit);
+    step.imgFrame->installEventFilter(this);
+    step.edtFrameLabel->installEventFilter(this);
     connect(step.cmbxFrameFilter, &QComboBox::activated, this, &TStep3Form::cmbxFrameFilterChange);
     connect(step.spnedtFrameFilterVal, &QSpinBox::valueChanged, this, &TStep3Form::spnedtFrameFilterValChange);
     connect(step.edtSelectedFrames, &QLineEdit::textChanged, this, &TStep3Form::edtSelectedFramesChange);
@@ -150,6 +172,10 @@ bool TStep3Form::edtSelectedFramesKeyPress(QChar key)
 
 bool TStep3Form::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == step.imgFrame && event->type() == QEvent::MouseButtonRelease) {
+        bitbtnPreviewClick();
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return TBaseWizardForm::eventFilter(watched, event);
     auto *key = static_cast<QKeyEvent *>(event);
@@ -160,6 +186,10 @@ bool TStep3Form::eventFilter(QObject *watched, QEvent *event)
         step.spnedtFrameFilterVal->interpretText();
         if (apply->isEnabled())
             apply->click();
+        return true;
+    }
+    if (watched == step.edtFrameLabel && isEnter(key)) {
+        edtFrameLabelExit();
         return true;
     }
     if (watched == step.edtSelectedFrames) {
@@ -182,13 +212,120 @@ bool TStep3Form::eventFilter(QObject *watched, QEvent *event)
     return TBaseWizardForm::eventFilter(watched, event);
 }
 
+IntArr TStep3Form::ShownScenesNow() const
+{
+    if (IsSWFMode)
+        return Scenes.isEmpty() ? IntArr() : IntArr{0};
+    const TCheckListEdit *chooser = step.cmbxScenes;
+    IntArr checked;
+    for (int i = 1; i < chooser->Items().size(); ++i)
+        if (chooser->Checked(i))
+            checked << i - 1;
+    return ShownScenes(int32_t(Scenes.size()), !chooser->Items().isEmpty() && chooser->Checked(0), checked);
+}
+
 void TStep3Form::LoadThumbnails()
 {
-    // The frames of the shown scenes under the filter fill the list here once
-    // the thumbnails can be made; for now the list and the details empty.
     if (!step.bitbtnApplyFrameFilterVal->isHidden())
         step.bitbtnApplyFrameFilterVal->setEnabled(false);
     step.tlThumbnailList->Clear();
+    m_frames.clear();
+    tlThumbnailListClick();
+
+    const auto filter = FrameFilterFromCaption(step.cmbxFrameFilter->currentText());
+    if (!filter)
+        return;
+    const TFrameChoice choice = ChooseFrames(Scenes, ShownScenesNow(), *filter, step.spnedtFrameFilterVal->value(),
+                                             step.edtSelectedFrames->text());
+    if (!choice.Error.isEmpty()) {
+        ShowErrorMessage(choice.Error);
+        step.edtSelectedFrames->setFocus();
+        return;
+    }
+    if (choice.Frames.isEmpty())
+        return;
+
+    TProgressForm *progress = Forms.progress;
+    if (progress) {
+        progress->setWindowTitle(QStringLiteral("Loading Frames"));
+        progress->show();
+    }
+    if (!IsSWFMode && FlashServer)
+        FlashServer->SetImageResolutionAndQuality(72, 50);
+    const auto finish = qScopeGuard([&] {
+        if (progress)
+            progress->close();
+        tlThumbnailListClick();
+    });
+    const int total = int(choice.Frames.size());
+    for (int j = 0; j < total; ++j) {
+        const TChosenFrame &c = choice.Frames[j];
+        TFrame frame;
+        frame.FileName = FrameImageFileName(c.MovieFrame);
+        frame.FrameIndex = c.FrameIndex;
+        frame.SceneIndex = c.SceneIndex;
+        frame.IsKeyFrame = !IsSWFMode && c.IsKeyFrame;
+        // The authoring tool exports a frame once a run: its picture stays.
+        if (!IsSWFMode && FlashServer && !QFileInfo::exists(frame.FileName)) {
+            FlashServer->ExportFrame(c.SceneIndex, c.FrameIndex);
+            TakeExportedImage(c.MovieFrame);
+        }
+        m_frames << frame;
+        step.tlThumbnailList->AddThumbnail(frame.FileName, FrameCaption(Scenes, c, IsSWFMode));
+        if (progress) {
+            progress->SetProgress(int(std::lround((j + 1) * 100.0 / total)));
+            if (progress->Cancelled)
+                break;
+        }
+    }
+}
+
+void TStep3Form::StoreSelection()
+{
+    TFrameArr selected;
+    for (int i = 0; i < m_frames.size() && i < step.tlThumbnailList->count(); ++i)
+        if (step.tlThumbnailList->Selected(i))
+            selected << m_frames[i];
+    // Nothing selected keeps the last selection: Next and Create PDF are off.
+    if (FrameSelection && !selected.isEmpty())
+        FrameSelection->SetFrames(selected);
+}
+
+void TStep3Form::bitbtnNextClick()
+{
+    StoreSelection();
+    TBaseWizardForm::bitbtnNextClick();
+    if (TPagePreviewForm *preview = Forms.pagePreview) {
+        if (preview->isHidden())
+            preview->show();
+        preview->RefreshPreview(TSheetSetting::Other);
+    }
+    if (Forms.step5)
+        Forms.step5->PDFFileSizeChange();
+}
+
+void TStep3Form::bitbtnCreatePDFClick()
+{
+    StoreSelection();
+    if (PDFCreator && PDFCreator->CalculateLayout(TSheetSetting::Other))
+        TBaseWizardForm::bitbtnCreatePDFClick();
+}
+
+void TStep3Form::bitbtnSelectAllClick()
+{
+    {
+        const QSignalBlocker quiet(step.tlThumbnailList);
+        step.tlThumbnailList->selectAll();
+    }
+    tlThumbnailListClick();
+}
+
+void TStep3Form::bitbtnClearAllClick()
+{
+    {
+        const QSignalBlocker quiet(step.tlThumbnailList);
+        step.tlThumbnailList->clearSelection();
+    }
     tlThumbnailListClick();
 }
 
@@ -196,14 +333,36 @@ void TStep3Form::tlThumbnailListClick()
 {
     QPixmap blank(step.imgFrame->size());
     blank.fill(step.imgFrame->palette().color(QPalette::Button));
-    step.imgFrame->setPixmap(blank);
 
     const int selected = step.tlThumbnailList->SelCount();
     const int count = step.tlThumbnailList->count();
+    const int focused = step.tlThumbnailList->ItemIndex();
     if (selected == 0) {
+        if (Forms.imagePreview)
+            Forms.imagePreview->close();
         step.lblFrameNum->clear();
         step.edtFrameLabel->clear();
+    } else if (focused >= 0 && focused < m_frames.size()) {
+        // The focused frame at the largest size the picture holds, centred.
+        const TFrame &frame = m_frames[focused];
+        const QImage picture = platform::readJpegFile(frame.FileName, step.imgFrame->size());
+        if (!picture.isNull()) {
+            const double scale =
+                double(step.imgFrame->width()) / std::max(picture.width(), picture.height());
+            const QSize drawn(int(std::lround(picture.width() * scale)), int(std::lround(picture.height() * scale)));
+            QPainter painter(&blank);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRect(QPoint((blank.width() - drawn.width()) / 2, (blank.height() - drawn.height()) / 2),
+                                    drawn),
+                              picture);
+        }
+        step.lblFrameNum->setText(step.tlThumbnailList->Caption(focused));
+        if (Forms.imagePreview)
+            Forms.imagePreview->SetImageFile(frame.FileName);
+        step.edtFrameLabel->setText(SceneLabelOf(frame));
     }
+    step.imgFrame->setPixmap(blank);
+
     const bool any = selected > 0;
     for (QWidget *w : {static_cast<QWidget *>(step.lblFrameLabel), static_cast<QWidget *>(step.edtFrameLabel),
                        static_cast<QWidget *>(step.bitbtnPreview), static_cast<QWidget *>(step.imgFrame),
@@ -213,6 +372,48 @@ void TStep3Form::tlThumbnailListClick()
     step.imgFrame->setToolTip(any ? QStringLiteral("Click to see actual size preview") : QString());
     step.lblSelectedNum->setText(selected == 1 ? QStringLiteral("1 frame from %1 selected").arg(count)
                                                : QStringLiteral("%1 frames from %2 selected").arg(selected).arg(count));
+}
+
+QString TStep3Form::SceneLabelOf(const TFrame &frame) const
+{
+    if (frame.SceneIndex < 0 || frame.SceneIndex >= Scenes.size())
+        return QString();
+    return Scenes[frame.SceneIndex].FrameLabels.value(frame.FrameIndex);
+}
+
+void TStep3Form::edtFrameLabelExit()
+{
+    const int focused = step.tlThumbnailList->ItemIndex();
+    if (focused < 0 || focused >= m_frames.size())
+        return;
+    const TFrame &frame = m_frames[focused];
+    if (frame.SceneIndex < 0 || frame.SceneIndex >= Scenes.size())
+        return;
+    QStringList &labels = Scenes[frame.SceneIndex].FrameLabels;
+    if (frame.FrameIndex < 0 || frame.FrameIndex >= labels.size())
+        return;
+    const QString label = step.edtFrameLabel->text();
+    labels[frame.FrameIndex] = label;
+    QString caption = step.tlThumbnailList->Caption(focused);
+    if (!label.isEmpty() && !caption.startsWith(QLatin1Char('+')))
+        caption.prepend(QStringLiteral("+ "));
+    else if (label.isEmpty() && caption.startsWith(QLatin1Char('+')))
+        caption.remove(0, 2);
+    step.tlThumbnailList->SetCaption(focused, caption);
+    step.lblFrameNum->setText(caption);
+}
+
+void TStep3Form::bitbtnPreviewClick()
+{
+    if (Forms.imagePreview && step.bitbtnPreview->isEnabled())
+        Forms.imagePreview->show();
+}
+
+void TStep3Form::hideEvent(QHideEvent *event)
+{
+    if (Forms.imagePreview && Forms.imagePreview->isVisible())
+        Forms.imagePreview->close();
+    TBaseWizardForm::hideEvent(event);
 }
 
 void TStep3Form::cmbxScenesCheckListItemToText(QString &aText)

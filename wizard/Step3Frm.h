@@ -1,6 +1,7 @@
 #pragma once
 // The frame selection step: candidate frames as thumbnails, narrowed by the
 // scenes (FLA mode) and a filter; the selected frames go onto the sheet.
+#include "core/Global.h"
 #include "wizard/BaseWizardFrm.h"
 
 #include "ui_Step3Frm.h"
@@ -18,10 +19,23 @@ public:
     // "All" when there is no such scene.
     void SetCurrentScene(int scene);
 
+    // The frames of the thumbnails, in list order.
+    const TFrameArr &ShownFrames() const { return m_frames; }
+    // Hands the selected thumbnails' frames to the frame selection.
+    void StoreSelection();
+
 public slots:
-    // Rebuilds the thumbnails from the scenes and the filter.
+    // Rebuilds the thumbnails from the scenes and the filter, with the
+    // "Loading Frames" progress window; Cancel keeps the thumbnails made.
     void LoadThumbnails();
     void tlThumbnailListClick();
+    void bitbtnNextClick() override;
+    void bitbtnCreatePDFClick() override;
+    void bitbtnSelectAllClick();
+    void bitbtnClearAllClick();
+    void bitbtnPreviewClick();
+    // The label edit's text becomes the focused frame's label.
+    void edtFrameLabelExit();
     void cmbxFrameFilterChange();
     void spnedtFrameFilterValChange();
     void edtSelectedFramesChange();
@@ -32,6 +46,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void FormCreate();
@@ -39,7 +54,10 @@ private:
     void LayoutFilterValueControls();
     void cmbxScenesCheckListItemToText(QString &aText);
     void cmbxScenesTextToCheckListItem(QString &aItem);
+    IntArr ShownScenesNow() const;
+    QString SceneLabelOf(const TFrame &frame) const;
 
+    TFrameArr m_frames;
     int m_selectAllLeft = 0;
     int m_clearAllLeft = 0;
 };

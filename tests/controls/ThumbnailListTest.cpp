@@ -10,13 +10,15 @@
 
 namespace {
 
-QApplication &app()
+// Made once and never destroyed: a static one would go after the platform
+// plugin it needs.
+void app()
 {
     static int argc = 1;
     static char name[] = "controls_tests";
     static char *argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
+    if (!QApplication::instance())
+        new QApplication(argc, argv);
 }
 
 bool near(QRgb a, QColor b, int tolerance = 24)

@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -209,6 +210,7 @@ private slots:
     void step3EnterPressesApply();
     void step3Selection_data();
     void step3Selection();
+    void step3LabelsAndStoredSelection();
 
     void step4PageSizeList();
     void step4SpinEdits_data();
@@ -845,8 +847,10 @@ void Steps234Test::step3FilterValueControls()
         QCOMPARE(s.bitbtnApplyFrameFilterVal->isEnabled(), applyEnabled);
         QCOMPARE(s.tlThumbnailList->count(), 1); // waits for Apply
     } else {
-        QCOMPARE(s.tlThumbnailList->count(), 0); // rebuilt at once
-        QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from 0 selected"));
+        // Rebuilt at once: the placeholder is gone, the frames have captions.
+        QVERIFY(s.tlThumbnailList->count() > 0);
+        QVERIFY(!s.tlThumbnailList->Caption(0).isEmpty());
+        QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from %1 selected").arg(s.tlThumbnailList->count()));
     }
 }
 
@@ -972,11 +976,60 @@ void Steps234Test::step3Selection()
         QVERIFY(s.edtFrameLabel->text().isEmpty());
     }
 
-    // A rebuild starts from an empty list.
+    // A rebuild starts over: the filter's frames (FLA mode starts on the key
+    // frames: one in scene 1), none selected.
     form.LoadThumbnails();
-    QCOMPARE(s.tlThumbnailList->count(), 0);
-    QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from 0 selected"));
+    QCOMPARE(s.tlThumbnailList->count(), 1);
+    QCOMPARE(s.tlThumbnailList->Caption(0), QString("1. F 1/1 *"));
+    QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from 1 selected"));
     QVERIFY(!form.bitbtnNext()->isEnabled());
+}
+
+void Steps234Test::step3LabelsAndStoredSelection()
+{
+    SetUpModel(true);
+    Scenes[0].FrameLabels[3] = QStringLiteral("intro");
+    TFrameSelection selection;
+    FrameSelection = &selection;
+    const auto restore = qScopeGuard([] { FrameSelection = nullptr; });
+    TStep3Form form;
+    auto &s = form.step;
+    Choose(s.cmbxFrameFilter, "All Frames");
+    QCOMPARE(s.tlThumbnailList->count(), 10);
+    QCOMPARE(s.tlThumbnailList->Caption(3), QString("+ F 4"));
+
+    // The focused frame's label edits its scene's label and the "+ " mark.
+    s.tlThumbnailList->setCurrentRow(3);
+    QCOMPARE(s.edtFrameLabel->text(), QString("intro"));
+    s.edtFrameLabel->setText(QString());
+    form.edtFrameLabelExit();
+    QCOMPARE(s.tlThumbnailList->Caption(3), QString("F 4"));
+    QVERIFY(Scenes[0].FrameLabels[3].isEmpty());
+    s.tlThumbnailList->setCurrentRow(6);
+    s.edtFrameLabel->setText("end");
+    QTest::keyClick(s.edtFrameLabel, Qt::Key_Return);
+    QCOMPARE(s.tlThumbnailList->Caption(6), QString("+ F 7"));
+    QCOMPARE(s.lblFrameNum->text(), QString("+ F 7"));
+    QCOMPARE(Scenes[0].FrameLabels[6], QString("end"));
+
+    form.bitbtnSelectAllClick();
+    QCOMPARE(s.lblSelectedNum->text(), QString("10 frames from 10 selected"));
+    form.bitbtnClearAllClick();
+    QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from 10 selected"));
+    QVERIFY(!form.bitbtnNext()->isEnabled());
+
+    // The selection goes to the sheet in list order, whatever the click order.
+    s.tlThumbnailList->SetSelected(8, true);
+    s.tlThumbnailList->SetSelected(1, true);
+    form.StoreSelection();
+    QCOMPARE(selection.FrameCount(), 2);
+    QCOMPARE(selection.GetFrame(0).FrameIndex, 1);
+    QCOMPARE(selection.GetFrame(1).FrameIndex, 8);
+    QVERIFY(selection.GetFrame(1).FileName != selection.GetFrame(0).FileName);
+    // Clearing all does not empty the stored selection behind a disabled Next.
+    form.bitbtnClearAllClick();
+    form.StoreSelection();
+    QCOMPARE(selection.FrameCount(), 2);
 }
 
 // ---------------------------------------------------------------- step 4
