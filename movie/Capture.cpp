@@ -11,27 +11,58 @@ QSize CapturePictureSize(QSize stage)
     return QSize(ScaledPixels(stage.width(), kCaptureResolution), ScaledPixels(stage.height(), kCaptureResolution));
 }
 
+void BeginSceneCapture(TSceneInfo &scene, int firstFrame)
+{
+    DeleteTempImages();
+    scene.FirstFrame = firstFrame;
+    scene.FrameCount = 0;
+    scene.FrameLabels.clear();
+}
+
+QString CaptureSizeProblem(QSize stage)
+{
+    const QSize size = CapturePictureSize(stage);
+    if (swf::pictureSizeAllowed(size))
+        return QString();
+    return QStringLiteral("The movie's stage of %1 x %2 pixels would make pictures of %3 x %4 pixels at "
+                          "%5 dpi, more than can be drawn (at most %6 pixels).")
+        .arg(stage.width())
+        .arg(stage.height())
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kCaptureResolution)
+        .arg(swf::kMaxPicturePixels);
+}
+
+bool SaveCapturedPicture(const QImage &picture, TSceneInfo &scene, QString *why)
+{
+    QString problem;
+    const QByteArray jpeg = platform::encodeJpeg(picture, kCaptureQuality, &problem);
+    const QString path = FrameImageFileName(scene.FirstFrame + scene.FrameCount);
+    QFile file(path);
+    if (jpeg.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(jpeg) != jpeg.size() ||
+        !file.flush()) {
+        if (problem.isEmpty())
+            problem = file.errorString();
+        file.remove();
+        if (why)
+            *why = QStringLiteral("The picture could not be saved as %1 (%2).").arg(path, problem);
+        return false;
+    }
+    ++scene.FrameCount;
+    scene.FrameLabels << QString();
+    return true;
+}
+
 TCaptureResult CaptureFileFrames(swf::Player &player, QSize stage, int first, int last, TSceneInfo &scene,
                                  const TCaptureProgress &progress)
 {
     TCaptureResult result;
-    DeleteTempImages();
-    scene.FirstFrame = first - 1;
-    scene.FrameCount = 0;
-    scene.FrameLabels.clear();
-
-    const QSize size = CapturePictureSize(stage);
-    if (!swf::pictureSizeAllowed(size)) {
-        result.Error = QStringLiteral("The movie's stage of %1 x %2 pixels would make pictures of %3 x %4 pixels at "
-                                      "%5 dpi, more than can be drawn (at most %6 pixels).")
-                           .arg(stage.width())
-                           .arg(stage.height())
-                           .arg(size.width())
-                           .arg(size.height())
-                           .arg(kCaptureResolution)
-                           .arg(swf::kMaxPicturePixels);
+    BeginSceneCapture(scene, first - 1);
+    result.Error = CaptureSizeProblem(stage);
+    if (!result.Error.isEmpty())
         return result;
-    }
+    const QSize size = CapturePictureSize(stage);
     // One picture drawn over and over: memory stays flat however many
     // frames there are.
     QImage picture(size, QImage::Format_ARGB32_Premultiplied);
@@ -47,22 +78,10 @@ TCaptureResult CaptureFileFrames(swf::Player &player, QSize stage, int first, in
         player.gotoFrame(frame - 1);
         player.renderInto(picture);
         QString why;
-        const QByteArray jpeg = platform::encodeJpeg(picture, kCaptureQuality, &why);
-        const QString path = FrameImageFileName(scene.FirstFrame + scene.FrameCount);
-        QFile file(path);
-        if (jpeg.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(jpeg) != jpeg.size() || !file.flush()) {
-            if (why.isEmpty())
-                why = file.errorString();
-            file.remove();
-            result.Error = QStringLiteral("The picture of frame %1 could not be saved as %2 (%3).")
-                               .arg(frame)
-                               .arg(path, why);
+        if (!SaveCapturedPicture(picture, scene, &why)) {
+            result.Error = QStringLiteral("Frame %1: %2").arg(frame).arg(why);
             break;
         }
-        file.close();
-        ++scene.FrameCount;
-        scene.FrameLabels << QString();
         ++result.Captured;
         if (progress && !progress(result.Captured, total)) {
             result.Cancelled = frame < last;

@@ -5,6 +5,7 @@
 // picture name, for the frame selection step and the sheet to use.
 #include "core/Global.h"
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -30,6 +31,19 @@ struct TCaptureResult {
 // Told after each picture how many are written of how many; false stops
 // the capture after it (Cancel).
 using TCaptureProgress = std::function<bool(int captured, int total)>;
+
+// Starts a capture into scene: the pictures of an earlier capture go,
+// FirstFrame becomes firstFrame (0-based), no frames, no labels.
+void BeginSceneCapture(TSceneInfo &scene, int firstFrame);
+
+// Saves picture as the scene's next captured frame (numbered FirstFrame +
+// FrameCount) and counts it with an empty label. False, with why in one
+// sentence naming the file, when it cannot be saved; the scene is unchanged.
+bool SaveCapturedPicture(const QImage &picture, TSceneInfo &scene, QString *why);
+
+// Why a stage cannot be captured (too large to draw at 150 dpi); empty when
+// it can.
+QString CaptureSizeProblem(QSize stage);
 
 // Captures frames first..last (from 1) of the player's movie, replacing the
 // pictures of an earlier capture. scene (the one scene of a movie opened

@@ -185,6 +185,21 @@ uint32_t ReadBits(const uint8_t *data, size_t bitPosition, unsigned bitCount)
     return uint32_t(value);
 }
 
+QString SwfFileProblem(const QString &fileName, const QString &displayName, TSwfHeader &header)
+{
+    header = TSwfHeader{};
+    try {
+        if (!ReadSwfHeader(fileName, header))
+            return QStringLiteral("The file \"%1\" is not a Flash movie.").arg(displayName);
+    } catch (const SwfHeaderError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    // Less than a whole pixel (20 twips) either way: nothing to capture.
+    if (header.Xmax < 20 || header.Ymax < 20)
+        return QStringLiteral("The movie \"%1\" has no stage to show (it is damaged or cut short).").arg(displayName);
+    return QString();
+}
+
 bool ReadSwfHeader(const QString &fileName, TSwfHeader &header)
 {
     // Regular files only: opening a pipe or device could block forever.

@@ -45,6 +45,11 @@ public:
 // overwritten. Throws SwfHeaderError when compressed data is damaged.
 bool ReadSwfHeader(const QString &fileName, TSwfHeader &header);
 
+// Why fileName cannot be opened as a movie, in one sentence naming it (not
+// a movie, damaged compressed data, no stage); empty when header holds its
+// facts. displayName is the name the user gave.
+QString SwfFileProblem(const QString &fileName, const QString &displayName, TSwfHeader &header);
+
 // The unsigned value of bitCount bits starting at bitPosition, most
 // significant bit first (position 0 is the top bit of data[0]). Counts above
 // 32 are taken as 32.

@@ -9,6 +9,7 @@
 #include <QVector>
 
 class QFileDialog;
+class QToolButton;
 
 class TStep2Form : public TBaseWizardForm {
     Q_OBJECT
@@ -31,12 +32,36 @@ public:
     void ClearMovie();
     // Back to the first frame, stopped (the Eject button).
     void ResetMovie();
+    // Why OpenSwfFile last refused a path, in one sentence.
+    QString OpenSwfFileError() const { return m_openError; }
+
+    // A capture replaces the pictures of the one scene: Begin clears them
+    // and locks the controls, End (also Cancel) unlocks them.
+    void BeginCapture();
+    void EndCapture();
+    // Screen capture: the player's picture now as the next captured frame.
+    void CaptureFrame();
+    // File Frames: captures the chosen range; false when it did not end in
+    // pictures to choose from (refused range, failure, another movie).
+    bool CaptureFileFrames();
+    bool Capturing() const { return m_capturing; }
+    // The player's size on the step: the stage, shrunk to what the screen
+    // leaves (aspect kept).
+    QSize PlayerSize() const { return step.Shock->size(); }
 
 public slots:
     void cmbxCaptureMethodChange();
     void cmbxSWFFileChange();
     void bitbtnSWFFileBrowseClick();
     void trbarPlayProgressChange();
+    void bitbtnNextClick() override;
+    void bitbtnCancelClick();
+    // The media buttons: Play captures, Stop ends it and goes on, Eject
+    // rewinds.
+    void MediaPlayerClick(QToolButton *button);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // How a control follows the window when the stage resizes it.
@@ -54,10 +79,17 @@ private:
     void ShowCaptureMethodControls();
     // Sizes the window (client area) and lays the content out to it.
     void ResizeStep(int width, int height);
+    // Opens the movie handed over while other work ran, once it is done.
+    void OpenPendingMovie(bool showStep);
 
     QWidget *m_content = nullptr;
     QSize m_contentDesign;       // the content's size as designed (minimum)
     int m_chrome = 0;            // header and button bar around the content
     QVector<Anchor> m_anchors;
     bool m_inSwfFileChange = false;
+    bool m_capturing = false;     // the next picture may be taken
+    bool m_abortCapture = false;  // stop a File Frames capture and stay
+    bool m_inCaptureLoop = false;
+    QString m_openError;
+    QString m_pendingOpen;        // opened once the running work is done
 };

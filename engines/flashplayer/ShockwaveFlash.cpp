@@ -91,6 +91,7 @@ void TShockwaveFlash::unload()
 {
     m_timer.stop();
     m_player.reset();
+    m_shown.reset();
     m_movie.reset();
     m_path.clear();
     m_error.clear();
@@ -111,10 +112,11 @@ void TShockwaveFlash::rebuildPlayer(int frame)
             shown = std::move(copy);
         }
     }
-    auto player = std::make_unique<swf::Player>(std::move(shown));
+    auto player = std::make_unique<swf::Player>(shown);
     if (frame > 0)
         player->gotoFrame(frame);
     m_player = std::move(player);
+    m_shown = std::move(shown);
 }
 
 QString TShockwaveFlash::BGColor() const

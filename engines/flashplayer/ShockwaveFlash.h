@@ -79,6 +79,10 @@ public:
 
     void SetPaintHook(PaintHook hook);
 
+    // The movie as the control shows it (its background colour in force),
+    // for a player of its own; null without a movie.
+    std::shared_ptr<const swf::Movie> ShownMovie() const { return m_shown; }
+
     QSize sizeHint() const override;
 
 signals:
@@ -95,6 +99,7 @@ private:
     // The movie as read; the player may run a copy with the background
     // replaced.
     std::shared_ptr<const swf::Movie> m_movie;
+    std::shared_ptr<const swf::Movie> m_shown;
     std::unique_ptr<swf::Player> m_player;
     QString m_path;
     QString m_error;

@@ -82,7 +82,7 @@ TEST_F(Capture, CancelKeepsWhatWasCapturedAndAFailureSaysWhich)
     const TCaptureResult failed = CaptureFileFrames(player, QSize(550, 400), 1, 8, scene);
     EXPECT_EQ(failed.Captured, 2);
     EXPECT_EQ(scene.FrameCount, 2);
-    EXPECT_TRUE(failed.Error.contains("frame 3")) << qPrintable(failed.Error);
+    EXPECT_TRUE(failed.Error.contains("Frame 3")) << qPrintable(failed.Error);
     EXPECT_TRUE(failed.Error.contains("VELUMOR0002.jpg")) << qPrintable(failed.Error);
 }
 

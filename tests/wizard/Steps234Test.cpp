@@ -192,6 +192,9 @@ private slots:
     void step2ValidMovieSetsStage();
     void step2StageSize_data();
     void step2StageSize();
+    void step2RefusedMovie_data();
+    void step2RefusedMovie();
+    void step2StoresCleanAbsolutePath();
     void step2ErrorBoxReentry();
     void step2CaptureMethodSwitch();
     void step2RefusedEntry_data();
@@ -457,7 +460,7 @@ void Steps234Test::step2OpenSwfFile_data()
     QTest::newRow("other extension") << "movie.swx" << movie << false;
     QTest::newRow("extension only inside the name") << "movie.swf.bak" << movie << false;
     QTest::newRow("missing file") << "missing.swf" << QByteArray() << false;
-    QTest::newRow("not a movie at all") << "notes.swf" << QByteArray("plain text, not a movie") << true;
+    QTest::newRow("not a movie at all") << "notes.swf" << QByteArray("plain text, not a movie") << false;
 }
 
 void Steps234Test::step2OpenSwfFile()
@@ -476,6 +479,7 @@ void Steps234Test::step2OpenSwfFile()
     QCOMPARE(form.step.pnlShock->isHidden(), !accepted);
     QCOMPARE(form.bitbtnNext()->isEnabled(), accepted);
     QVERIFY(m_errors.isEmpty()); // the caller decides about messages
+    QCOMPARE(form.OpenSwfFileError().isEmpty(), accepted);
 }
 
 void Steps234Test::step2ValidMovieSetsStage()
@@ -483,7 +487,7 @@ void Steps234Test::step2ValidMovieSetsStage()
     SetUpModel(true);
     QTemporaryDir dir;
     const QString good = WriteFile(dir, "movie.SWF", PlainMovie(11000, 8000, 7));
-    const QString other = WriteFile(dir, "other.swf", DamagedCompressedMovie());
+    const QString other = WriteFile(dir, "other.swf", PlainMovie(11000, 8000, 0));
     const QString folder = dir.filePath("folder.swf");
     QVERIFY(QDir().mkdir(folder));
 
@@ -496,6 +500,7 @@ void Steps234Test::step2ValidMovieSetsStage()
     const int rightGap = form.width() - form.step.bitbtnSWFFileBrowse->geometry().right();
 
     QVERIFY(!form.OpenSwfFile(folder, false));
+    QCOMPARE(form.OpenSwfFileError(), "\"" + folder + "\" is a folder, not a Flash movie.");
     QVERIFY(form.OpenSwfFile(good, false));
     QCOMPARE(MovieWidth, 550);
     QCOMPARE(output->GetPdfFileName(), dir.filePath("movie.pdf"));
@@ -540,16 +545,13 @@ void Steps234Test::step2ValidMovieSetsStage()
 void Steps234Test::step2StageSize_data()
 {
     QTest::addColumn<QByteArray>("movie");
-    QTest::addColumn<QSize>("stage"); // -1: as given when the screen holds it, else 300
+    QTest::addColumn<QSize>("stage");
 
-    QTest::newRow("550 x 400") << PlainMovie(11000, 8000, 1) << QSize(-550, -400);
-    QTest::newRow("twips round down") << PlainMovie(4019, 2039, 1) << QSize(-200, -101);
-    QTest::newRow("below one pixel") << PlainMovie(19, 8000, 1) << QSize(300, -400);
-    QTest::newRow("empty rectangle") << PlainMovie(0, 0, 1) << QSize(300, 300);
-    QTest::newRow("larger than any screen") << PlainMovie(2000000, 2000000, 1, 22) << QSize(300, 300);
-    QTest::newRow("wide only") << PlainMovie(2000000, 3000, 1, 22) << QSize(300, -150);
-    QTest::newRow("unreadable header") << QByteArray("FWS") << QSize(300, 300);
-    QTest::newRow("damaged compressed data") << DamagedCompressedMovie() << QSize(300, 300);
+    QTest::newRow("550 x 400") << PlainMovie(11000, 8000, 1) << QSize(550, 400);
+    QTest::newRow("twips round down") << PlainMovie(4019, 2039, 1) << QSize(200, 101);
+    QTest::newRow("larger than any screen") << PlainMovie(2000000, 2000000, 1, 22) << QSize(100000, 100000);
+    QTest::newRow("wide only") << PlainMovie(2000000, 3000, 1, 22) << QSize(100000, 150);
+    QTest::newRow("tall only") << PlainMovie(3000, 2000000, 1, 22) << QSize(150, 100000);
 }
 
 void Steps234Test::step2StageSize()
@@ -564,22 +566,87 @@ void Steps234Test::step2StageSize()
     const int extraWidth = form.width() - form.step.pnlShock->width();
     const int extraHeight = form.height() - form.step.pnlShock->height();
     const QRect screen = form.screen()->availableGeometry();
-    const auto expected = [](int given, int extra, int screenExtent) {
-        if (given >= 0)
-            return given;
-        return screenExtent >= -given + extra ? -given : 300;
-    };
-    const QSize want(expected(stage.width(), extraWidth, screen.width()),
-                     expected(stage.height(), extraHeight, screen.height()));
+    const QSize room(screen.width() - extraWidth, screen.height() - extraHeight);
 
     QVERIFY(form.OpenSwfFile(path, false));
-    QCOMPARE(QSize(MovieWidth, MovieHeight), want);
-    QCOMPARE(form.step.Shock->size(), want);
-    QCOMPARE(form.size(), QSize(std::max(want.width() + extraWidth, 500), std::max(want.height() + extraHeight, 452)));
+    // Pictures are captured at the stage's own size.
+    QCOMPARE(QSize(MovieWidth, MovieHeight), stage);
+    // The player shows it whole, aspect kept, never enlarged.
+    const QSize shown = form.step.Shock->size();
+    if (stage.width() <= room.width() && stage.height() <= room.height()) {
+        QCOMPARE(shown, stage);
+    } else {
+        QVERIFY(shown.width() <= room.width() && shown.height() <= room.height());
+        QVERIFY(shown.width() == room.width() || shown.height() == room.height());
+        const double aspect = double(stage.width()) / stage.height();
+        QVERIFY(std::abs(shown.width() - shown.height() * aspect) <= std::max(1.0, aspect));
+    }
+    QCOMPARE(form.size(), QSize(std::max(shown.width() + extraWidth, 500), std::max(shown.height() + extraHeight, 452)));
     // Centred in its panel, halves dropped.
     const QSize panel = form.step.pnlShock->size();
-    QCOMPARE(form.step.Shock->pos(), QPoint((panel.width() - want.width()) / 2, (panel.height() - want.height()) / 2));
+    QCOMPARE(form.step.Shock->pos(), QPoint((panel.width() - shown.width()) / 2, (panel.height() - shown.height()) / 2));
     QVERIFY(m_errors.isEmpty());
+}
+
+void Steps234Test::step2RefusedMovie_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message"); // %1: the path
+
+    const QByteArray movie = PlainMovie(11000, 8000, 3);
+    QTest::newRow("zero bytes") << QByteArray() << "The file \"%1\" is not a Flash movie.";
+    QTest::newRow("a PNG renamed")
+        << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 33)
+        << "The file \"%1\" is not a Flash movie.";
+    QTest::newRow("cut inside the header") << movie.left(10) << "The file \"%1\" is not a Flash movie.";
+    QTest::newRow("below one pixel") << PlainMovie(19, 8000, 1) << "The movie \"%1\" has no stage to show (it is "
+                                                                   "damaged or cut short).";
+    QTest::newRow("damaged compressed data") << DamagedCompressedMovie() << "";
+}
+
+void Steps234Test::step2RefusedMovie()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+
+    SetUpModel(true);
+    QTemporaryDir dir;
+    const QString good = WriteFile(dir, "good.swf", PlainMovie(11000, 8000, 3));
+    const QString bad = WriteFile(dir, "bad.swf", content);
+    TStep2Form form;
+    QVERIFY(form.OpenSwfFile(good, false));
+    QComboBox *combo = form.step.cmbxSWFFile;
+    AddToHistory(combo, bad);
+    emit combo->activated(combo->currentIndex());
+
+    // Refused in one sentence naming it, kept out of the history; the movie
+    // before it stays.
+    QCOMPARE(m_errors.size(), 1);
+    if (message.isEmpty())
+        QVERIFY2(m_errors[0].contains(QFileInfo(bad).fileName()), qPrintable(m_errors[0]));
+    else
+        QCOMPARE(m_errors[0], message.arg(bad));
+    QCOMPARE(combo->findText(bad), -1);
+    QCOMPARE(combo->currentText(), good);
+    QCOMPARE(MovieFileName, good);
+    QCOMPARE(form.step.Shock->Movie(), good);
+    QCOMPARE(form.step.Shock->TotalFrames(), 3);
+}
+
+void Steps234Test::step2StoresCleanAbsolutePath()
+{
+    SetUpModel(true);
+    QTemporaryDir dir;
+    const QString good = WriteFile(dir, "movie.swf", PlainMovie(11000, 8000, 3));
+    QVERIFY(QDir(dir.path()).mkdir("sub"));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path() + "/sub");
+    const auto back = qScopeGuard([&] { QDir::setCurrent(before); });
+    TStep2Form form;
+    QVERIFY(form.OpenSwfFile("../sub/./../movie.swf", false));
+    QCOMPARE(MovieFileName, QFileInfo(good).absoluteFilePath());
+    QVERIFY(form.OpenSwfFile(good, false));
+    QCOMPARE(form.step.cmbxSWFFile->count(), 1); // one movie, one entry
 }
 
 void Steps234Test::step2ErrorBoxReentry()
