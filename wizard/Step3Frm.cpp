@@ -336,7 +336,7 @@ void TStep3Form::tlThumbnailListClick()
 
     const int selected = step.tlThumbnailList->SelCount();
     const int count = step.tlThumbnailList->count();
-    const int focused = step.tlThumbnailList->ItemIndex();
+    const int focused = DetailsIndex();
     if (selected == 0) {
         if (Forms.imagePreview)
             Forms.imagePreview->close();
@@ -381,9 +381,22 @@ QString TStep3Form::SceneLabelOf(const TFrame &frame) const
     return Scenes[frame.SceneIndex].FrameLabels.value(frame.FrameIndex);
 }
 
+int TStep3Form::DetailsIndex() const
+{
+    const TThumbnailList *list = step.tlThumbnailList;
+    const int focused = list->ItemIndex();
+    if (focused >= 0 && focused < list->count() && list->Selected(focused))
+        return focused;
+    // Select All leaves no focused frame: the first selected one stands in.
+    for (int i = 0; i < list->count(); ++i)
+        if (list->Selected(i))
+            return i;
+    return focused;
+}
+
 void TStep3Form::edtFrameLabelExit()
 {
-    const int focused = step.tlThumbnailList->ItemIndex();
+    const int focused = DetailsIndex();
     if (focused < 0 || focused >= m_frames.size())
         return;
     const TFrame &frame = m_frames[focused];

@@ -56,6 +56,9 @@ private:
     void cmbxScenesTextToCheckListItem(QString &aItem);
     IntArr ShownScenesNow() const;
     QString SceneLabelOf(const TFrame &frame) const;
+    // The frame the details show and the label edit changes: the focused
+    // one, else the first selected.
+    int DetailsIndex() const;
 
     TFrameArr m_frames;
     int m_selectAllLeft = 0;

@@ -1,5 +1,7 @@
 #include "wizard/Step4Frm.h"
 
+#include "wizard/WizardSheet.h"
+
 #include <QShowEvent>
 #include <utility>
 
@@ -69,7 +71,7 @@ void TStep4Form::rgOrientationClick()
     const int chosen = step.rgOrientation->ItemIndex();
     if (chosen != opPortrait && chosen != opLandscape) {
         // Auto: the layout decides; the page stays as it is.
-        RefreshPagePreview(step.rgOrientation);
+        RefreshPreviewFor(step.rgOrientation);
         return;
     }
     const int remembered = step.rgOrientation->Tag();
@@ -100,17 +102,17 @@ void TStep4Form::rgOrientationClick()
         }
     }
     step.rgOrientation->SetTag(chosen);
-    RefreshPagePreview(step.rgOrientation);
+    RefreshPreviewFor(step.rgOrientation);
 }
 
 void TStep4Form::PageMetricsChange(QWidget *cause)
 {
     if (m_metricsDetached > 0)
         return;
-    RefreshPagePreview(cause);
+    RefreshPreviewFor(cause);
 }
 
-void TStep4Form::RefreshPagePreview(QWidget *cause)
+void TStep4Form::RefreshPreviewFor(QWidget *cause)
 {
     if (OnPageMetricsChange)
         OnPageMetricsChange(cause);
@@ -118,7 +120,7 @@ void TStep4Form::RefreshPagePreview(QWidget *cause)
 
 void TStep4Form::FormShow()
 {
-    // The page preview window moves into pnlPagePreview here once it exists.
+    PlacePagePreview(step.pnlPagePreview);
 }
 
 void TStep4Form::showEvent(QShowEvent *event)

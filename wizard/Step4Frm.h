@@ -3,6 +3,7 @@
 // It computes nothing itself; every change asks the page preview to refresh
 // with the changed control as the cause.
 #include "sheet/SheetSettings.h"
+#include "wizard/WizardSheet.h"
 #include "wizard/BaseWizardFrm.h"
 
 #include "ui_Step4Frm.h"
@@ -21,9 +22,9 @@ public:
 
     Ui::TStep4Form step;
 
-    // Bound by the page preview: refreshes the preview (and so the layout)
-    // with the control whose change asked for it.
-    std::function<void(QWidget *cause)> OnPageMetricsChange;
+    // Refreshes the page preview (and so the layout) with the control whose
+    // change asked for it; tests may bind their own.
+    std::function<void(QWidget *cause)> OnPageMetricsChange = [](QWidget *cause) { RefreshPagePreview(cause); };
 
 public slots:
     void cmbxPageSizeChange();
@@ -36,7 +37,7 @@ protected:
 
 private:
     void FormCreate();
-    void RefreshPagePreview(QWidget *cause);
+    void RefreshPreviewFor(QWidget *cause);
 
     // While above 0 the spin edits' and the check box's changes are not
     // handled: values set together cause one refresh only.

@@ -89,20 +89,7 @@ void TStep5Form::showEvent(QShowEvent *event)
 
 void TStep5Form::FormShow()
 {
-    // The single page preview moves between the page setup step and this one.
-    QWidget *preview = Forms.pagePreview;
-    if (!preview)
-        return;
-    if (preview->parentWidget() != step.pnlPagePreview)
-        preview->setParent(step.pnlPagePreview);
-    preview->move(0, 0);
-    preview->show();
-}
-
-void TStep5Form::RefreshPagePreview(QWidget *cause)
-{
-    if (TPagePreviewForm *preview = Forms.pagePreview)
-        preview->RefreshPreview(SettingOfControl(cause));
+    PlacePagePreview(step.pnlPagePreview);
 }
 
 void TStep5Form::PDFFileSizeChange()

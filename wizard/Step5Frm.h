@@ -37,5 +37,4 @@ protected:
 
 private:
     void FormCreate();
-    void RefreshPagePreview(QWidget *cause);
 };

@@ -1,5 +1,6 @@
 #include "wizard/WizardSheet.h"
 
+#include "sheet/PagePreviewFrm.h"
 #include "sheet/PictureSource.h"
 #include "wizard/BaseWizardFrm.h"
 #include "wizard/FontDialog.h"
@@ -136,6 +137,23 @@ TSheetSetting SettingOfControl(const QWidget *control)
         if (c == control && !IsOutputSetting(setting))
             return setting;
     return TSheetSetting::Other;
+}
+
+void PlacePagePreview(QWidget *panel)
+{
+    QWidget *preview = Forms.pagePreview;
+    if (!preview || !panel)
+        return;
+    if (preview->parentWidget() != panel)
+        preview->setParent(panel);
+    preview->move(0, 0);
+    preview->show();
+}
+
+void RefreshPagePreview(const QWidget *cause)
+{
+    if (TPagePreviewForm *preview = Forms.pagePreview)
+        preview->RefreshPreview(SettingOfControl(cause));
 }
 
 TWizardSheetHost::TWizardSheetHost(TSheetProgress *progress) : m_progress(progress) {}

@@ -20,6 +20,11 @@ TSheetSettings WizardSheetSettings();
 QWidget *ControlOfSetting(TSheetSetting setting);
 TSheetSetting SettingOfControl(const QWidget *control);
 
+// The one page preview, moved into the panel of the step being shown.
+void PlacePagePreview(QWidget *panel);
+// Refreshes the page preview (and so the layout) for a change of control.
+void RefreshPagePreview(const QWidget *cause);
+
 class TWizardSheetHost final : public TSheetHost {
 public:
     explicit TWizardSheetHost(TSheetProgress *progress);

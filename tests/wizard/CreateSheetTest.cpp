@@ -116,9 +116,15 @@ private slots:
     {
         ShowWizardStep(Forms.step5);
         QSpinBox *margin = Forms.step4->step.spedtPageLeftMargin;
+        const QStringList tooLarge{QStringLiteral("The left page margin is too large.\nSet smaller left page margin.")};
+        // The change itself runs the layout through the preview and says so.
         margin->setValue(300);
+        QCOMPARE(errors, tooLarge);
+        QVERIFY(Forms.pagePreview->findChild<QSlider *>()->isHidden());
+        errors.clear();
+        ShowWizardStep(Forms.step5);
         QVERIFY(!PDFCreator->CalculateLayout(SettingOfControl(margin)));
-        QCOMPARE(errors, QStringList{QStringLiteral("The left page margin is too large.\nSet smaller left page margin.")});
+        QCOMPARE(errors, tooLarge);
         QCOMPARE(CurrentWizardStep(), static_cast<QWidget *>(Forms.step4));
         QCOMPARE(Forms.step4->focusWidget(), static_cast<QWidget *>(margin));
         QCOMPARE(margin->findChild<QLineEdit *>()->selectedText(), QStringLiteral("300"));
@@ -157,6 +163,18 @@ private slots:
         const QRgb centre = page.pixel(x + int((cell.Left + cell.Right) / 2 * scale),
                                        y + int((cell.Top + cell.Bottom) / 2 * scale));
         QVERIFY2(qBlue(centre) > 150 && qRed(centre) < 60, qPrintable(QString::number(centre, 16)));
+
+        // The one preview moves with the steps; page setup changes redraw it.
+        ShowWizardStep(Forms.step4);
+        QCOMPARE(preview->parentWidget(), static_cast<QWidget *>(Forms.step4->step.pnlPagePreview));
+        QVERIFY(preview->isVisible());
+        const QImage before = preview->imgPreview()->pixmap().toImage();
+        Forms.step4->step.spedtPageLeftMargin->setValue(60);
+        QVERIFY(preview->imgPreview()->pixmap().toImage() != before);
+        Forms.step4->step.spedtPageLeftMargin->setValue(10);
+        QCOMPARE(preview->imgPreview()->pixmap().toImage(), before);
+        ShowWizardStep(Forms.step5);
+        QCOMPARE(preview->parentWidget(), static_cast<QWidget *>(Forms.step5->step.pnlPagePreview));
 
         Forms.step5->PDFFileSizeChange();
         const QString estimate = Forms.step5->step.lblPDFFileSize->text();

@@ -1079,8 +1079,10 @@ void Steps234Test::step3LabelsAndStoredSelection()
     QCOMPARE(s.lblFrameNum->text(), QString("+ F 7"));
     QCOMPARE(Scenes[0].FrameLabels[6], QString("end"));
 
+    s.tlThumbnailList->setCurrentRow(-1);
     form.bitbtnSelectAllClick();
     QCOMPARE(s.lblSelectedNum->text(), QString("10 frames from 10 selected"));
+    QCOMPARE(s.lblFrameNum->text(), QString("F 1")); // no focus: the first selected
     form.bitbtnClearAllClick();
     QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from 10 selected"));
     QVERIFY(!form.bitbtnNext()->isEnabled());
