@@ -75,6 +75,6 @@ void AddToHistory(QComboBox *combo, const QString &text);
 void SetHintsEnabled(bool enabled);
 bool HintsEnabled();
 
-// Offers a dropped or handed-over movie to the capture step (SWF mode);
-// set by the capture step.
+// Offers a dropped or handed-over movie to the capture step (SWF mode),
+// which says why when it refuses one; set by the capture step.
 extern std::function<bool(const QString &path, bool showStep)> OfferMovieToCaptureStep;

@@ -36,6 +36,22 @@ void setHintTimes()
             w->setToolTipDuration(10000);
 }
 
+const char kUsage[] =
+    "Usage:\n"
+    "  Kavrel [MOVIE.swf]\n"
+    "      Opens the wizard, on the movie when one is given: capture its frames,\n"
+    "      choose them, lay out the sheet and write the PDF file.\n"
+    "  Kavrel DOCUMENT WIDTH HEIGHT SCENES CURRENT-SCENE WINDOW\n"
+    "      The launch by the authoring tool's command (FLA mode): the document's\n"
+    "      path, its stage in pixels, its scene list (fields ended by control\n"
+    "      characters), the current scene from 0 and the tool's window. It is\n"
+    "      written by the tool, not typed.\n"
+    "  Kavrel --help\n"
+    "      Prints this text.\n"
+    "\n"
+    "A second Kavrel hands its movie to the wizard already running.\n"
+    "Sheets without the wizard: kavrel-sheet --help.\n";
+
 void bringForward()
 {
     QWidget *w = CurrentWizardStep();
@@ -59,6 +75,10 @@ int main(int argc, char *argv[])
             args << QString::fromLocal8Bit(argv[i]);
     const QString rawCommandLine = JoinCommandLine(args);
 
+    if (args.size() == 2 && (args[1] == QLatin1String("--help") || args[1] == QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (!haveDisplay()) {
         std::fputs("Tessory's wizard needs a graphical display: set DISPLAY (X11) or WAYLAND_DISPLAY, "
                    "or run it under xvfb-run.\n",
@@ -130,7 +150,7 @@ int main(int argc, char *argv[])
     auto key = platform::openTessoryKey();
     LoadSettings(*key);
     if (IsSWFMode && args.size() >= 2 && OfferMovieToCaptureStep)
-        OfferMovieToCaptureStep(args[1], false);
+        OfferMovieToCaptureStep(args[1], false); // a refusal is shown by the capture step
     ShowWizardStep(mainForm);
     platform::quitOnTerminationSignals();
 

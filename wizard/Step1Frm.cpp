@@ -17,7 +17,8 @@ static const char kDescription[] =
     "  2. Select Commands -> Tessory - Export to PDF.\n"
     "\n"
     "To export frames from a SWF file:\n"
-    "  Click Start -> Programs -> Tessory -> Tessory.";
+    "  Choose Tessory in the application menu,\n"
+    "  or run the Kavrel command.";
 
 TStep1Form::TStep1Form(TAMInstanceManager::Services instanceServices, QWidget *parent)
     : TBazeWizardInfoForm(parent),

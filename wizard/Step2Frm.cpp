@@ -110,7 +110,12 @@ void TStep2Form::FormCreate()
     // Dropped files and second instances hand their movie to this step; the
     // pointer guards against a call after the form is gone.
     OfferMovieToCaptureStep = [self = QPointer<TStep2Form>(this)](const QString &path, bool showStep) {
-        return self && self->OpenSwfFile(path, showStep);
+        if (!self)
+            return false;
+        if (self->OpenSwfFile(path, showStep))
+            return true;
+        ShowErrorMessage(self->OpenSwfFileError());
+        return false;
     };
 
     ShowCaptureMethodControls();

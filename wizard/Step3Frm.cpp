@@ -67,9 +67,6 @@ void TStep3Form::FormCreate()
     TBaseWizardForm::FormCreate();
     DeleteTempImages(); // pictures left by an earlier run
 
-    m_selectAllLeft = step.bitbtnSelectAll->x();
-    m_clearAllLeft = step.bitbtnClearAll->x();
-
     if (IsSWFMode) {
         step.lblScenes->hide();
         step.cmbxScenes->hide();
@@ -129,7 +126,6 @@ void TStep3Form::LayoutFilterValueControls()
     step.lblFrames->setVisible(count);
     step.edtSelectedFrames->setVisible(frames);
     step.bitbtnApplyFrameFilterVal->setVisible(count || frames);
-    step.bitbtnApplyFrameFilterVal->move(frames ? m_clearAllLeft : m_selectAllLeft, step.bitbtnApplyFrameFilterVal->y());
 }
 
 void TStep3Form::cmbxFrameFilterChange()

@@ -61,6 +61,4 @@ private:
     int DetailsIndex() const;
 
     TFrameArr m_frames;
-    int m_selectAllLeft = 0;
-    int m_clearAllLeft = 0;
 };

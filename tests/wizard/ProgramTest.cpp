@@ -177,3 +177,20 @@ TEST_F(ProgramTest, WithoutADisplayItSaysWhatItNeeds)
     EXPECT_EQ(p->exitCode(), 2);
     EXPECT_TRUE(p->readAllStandardError().contains("graphical display"));
 }
+
+TEST_F(ProgramTest, HelpPrintsBothLaunchFormsWithoutOpeningTheWizard)
+{
+    // No display either: the usage needs none.
+    QProcessEnvironment bare = env;
+    for (const char *v : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        bare.remove(v);
+    for (const char *option : {"--help", "-h"}) {
+        QProcess *p = start({option}, bare);
+        ASSERT_TRUE(p->waitForFinished(10000));
+        EXPECT_EQ(p->exitCode(), 0) << option;
+        const QByteArray out = p->readAllStandardOutput();
+        EXPECT_TRUE(out.contains("Kavrel [MOVIE.swf]")) << out.constData();
+        EXPECT_TRUE(out.contains("Kavrel DOCUMENT WIDTH HEIGHT SCENES CURRENT-SCENE WINDOW")) << out.constData();
+        EXPECT_TRUE(settingsText().isEmpty()) << "the wizard ran";
+    }
+}

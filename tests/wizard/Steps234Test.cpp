@@ -874,9 +874,9 @@ void Steps234Test::step3FilterValueControls_data()
 
     for (bool swf : {true, false}) {
         const char *mode = swf ? "swf" : "fla";
-        QTest::addRow("%s total", mode) << swf << "A Total of" << "" << true << false << true << "bitbtnSelectAll" << true;
+        QTest::addRow("%s total", mode) << swf << "A Total of" << "" << true << false << true << "bitbtnClearAll" << true;
         QTest::addRow("%s every", mode) << swf << "One Frame From Every" << "" << true << false << true
-                                        << "bitbtnSelectAll" << true;
+                                        << "bitbtnClearAll" << true;
         QTest::addRow("%s selected, empty", mode) << swf << "Selected Frames" << "" << false << true << true
                                                   << "bitbtnClearAll" << false;
         QTest::addRow("%s selected, text", mode) << swf << "Selected Frames" << "1,3,5-7" << false << true << true
