@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   poppler-utils qpdf fonts-dejavu-core
+  xvfb xdotool
 )
 
 missing=()

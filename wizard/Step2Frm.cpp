@@ -403,6 +403,8 @@ void TStep2Form::BeginCapture()
         step.btnPlay->setEnabled(false);
         step.btnEject->setEnabled(false);
         step.btnStop->setEnabled(true);
+        // The keyboard goes on where the mouse would: Space stops.
+        step.btnStop->setFocus();
         step.Shock->Play();
         step.Shock->repaint(); // the first picture
         return;

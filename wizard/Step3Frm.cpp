@@ -76,6 +76,8 @@ void TStep3Form::FormCreate()
     } else {
         step.cmbxScenes->OnCheckListItemToText = [this](QString &aText) { cmbxScenesCheckListItemToText(aText); };
         step.cmbxScenes->OnTextToCheckListItem = [this](QString &aItem) { cmbxScenesTextToCheckListItem(aItem); };
+        step.cmbxScenes->OnChange = [this] { cmbxScenesChange(); };
+        step.cmbxScenes->OnClose = [this] { cmbxScenesClose(); };
         QStringList items{QStringLiteral("All")};
         for (int i = 0; i < Scenes.size(); ++i)
             items.append(QStringLiteral("%1. %2").arg(i + 1).arg(Scenes[i].Name));
@@ -423,6 +425,35 @@ void TStep3Form::hideEvent(QHideEvent *event)
     if (Forms.imagePreview && Forms.imagePreview->isVisible())
         Forms.imagePreview->close();
     TBaseWizardForm::hideEvent(event);
+}
+
+void TStep3Form::cmbxScenesChange()
+{
+    TCheckListEdit *chooser = step.cmbxScenes;
+    const int clicked = chooser->DropItemIndex();
+    // Only the user's clicks in the open list are corrected; the
+    // corrections below come back here and are let through.
+    if (clicked < 0 || m_correctingScenes)
+        return;
+    m_correctingScenes = true;
+    const auto done = qScopeGuard([this] { m_correctingScenes = false; });
+    const int count = int(chooser->Items().size());
+    bool any = false;
+    for (int i = 0; i < count; ++i)
+        any = any || chooser->Checked(i);
+    if (!any) {
+        chooser->SetChecked(clicked, true); // one item stays checked
+    } else if (clicked != 0) {
+        chooser->SetChecked(0, false);
+    } else {
+        for (int i = 1; i < count; ++i)
+            chooser->SetChecked(i, false);
+    }
+}
+
+void TStep3Form::cmbxScenesClose()
+{
+    LoadThumbnails();
 }
 
 void TStep3Form::cmbxScenesCheckListItemToText(QString &aText)

@@ -52,6 +52,9 @@ private:
     void FormCreate();
     // Which value controls the chosen filter needs, and Apply beside them.
     void LayoutFilterValueControls();
+    // "All" and single scenes exclude each other; one item stays checked.
+    void cmbxScenesChange();
+    void cmbxScenesClose();
     void cmbxScenesCheckListItemToText(QString &aText);
     void cmbxScenesTextToCheckListItem(QString &aItem);
     IntArr ShownScenesNow() const;
@@ -61,4 +64,5 @@ private:
     int DetailsIndex() const;
 
     TFrameArr m_frames;
+    bool m_correctingScenes = false;
 };

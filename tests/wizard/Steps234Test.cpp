@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -205,6 +206,8 @@ private slots:
     void step3Filters();
     void step3SceneChooser_data();
     void step3SceneChooser();
+    void step3SceneClicks_data();
+    void step3SceneClicks();
     void step3FilterValueControls_data();
     void step3FilterValueControls();
     void step3ApplyEnabling();
@@ -815,6 +818,45 @@ void Steps234Test::step3Filters()
     TStep3Form form;
     QCOMPARE(ItemTexts(form.step.cmbxFrameFilter), filters);
     QCOMPARE(form.step.cmbxFrameFilter->currentText(), chosen);
+}
+
+void Steps234Test::step3SceneClicks_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("clicked"); // item index; its check mark flips
+    QTest::addColumn<QString>("after");
+
+    QTest::newRow("another scene joins") << "[1]" << 2 << "[1,2]";
+    QTest::newRow("All drops the scenes") << "[1,3]" << 0 << "[All]";
+    QTest::newRow("a scene drops All") << "[All]" << 3 << "[3]";
+    QTest::newRow("the last one stays") << "[2]" << 2 << "[2]";
+    QTest::newRow("All stays") << "[All]" << 0 << "[All]";
+}
+
+void Steps234Test::step3SceneClicks()
+{
+    QFETCH(QString, before);
+    QFETCH(int, clicked);
+    QFETCH(QString, after);
+
+    SetUpModel(false, 3);
+    TStep3Form form;
+    TCheckListEdit *chooser = form.step.cmbxScenes;
+    chooser->SetText(before);
+    form.show();
+    chooser->DropDown();
+    auto *list = QApplication::activePopupWidget() ? QApplication::activePopupWidget()->findChild<QListWidget *>()
+                                                   : nullptr;
+    QVERIFY(list);
+    list->setCurrentRow(clicked);
+    QListWidgetItem *item = list->item(clicked);
+    item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    QCOMPARE(chooser->text(), after);
+
+    // Closing shows the checked scenes' key frames (one each here).
+    chooser->CloseUp();
+    const int shown = after == "[All]" ? 3 : int(after.count(',')) + 1;
+    QCOMPARE(form.step.tlThumbnailList->count(), shown);
 }
 
 void Steps234Test::step3SceneChooser_data()
