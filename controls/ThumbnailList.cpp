@@ -223,3 +223,20 @@ QRect TThumbnailList::FitRect(QSize picture, const QRect &area)
     return QRect(area.left() + (w - target.width()) / 2, area.top() + (h - target.height()) / 2, target.width(),
                  target.height());
 }
+
+void TThumbnailList::SetEmptyText(const QString &text)
+{
+    m_emptyText = text;
+    viewport()->update();
+}
+
+void TThumbnailList::paintEvent(QPaintEvent *event)
+{
+    QListWidget::paintEvent(event);
+    if (count() > 0 || m_emptyText.isEmpty())
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    const QRect area = viewport()->rect().adjusted(12, 12, -12, -12);
+    painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
+}

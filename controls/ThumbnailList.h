@@ -79,6 +79,10 @@ public:
     // to fit with its aspect kept when larger, never enlarged, centred.
     static QRect FitRect(QSize picture, const QRect &area);
 
+    // Said in the middle of an empty list: why it is empty.
+    QString EmptyText() const { return m_emptyText; }
+    void SetEmptyText(const QString &text);
+
     // Pictures kept decoded at the most.
     static constexpr int kCachedPictures = 256;
 
@@ -89,6 +93,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     class Delegate;
@@ -103,5 +108,6 @@ private:
     int m_scrollWidth = 16;
     TThumbnailOrientation m_orientation = toVertical;
     bool m_buffered = true;
+    QString m_emptyText;
     mutable QCache<QString, QImage> m_pictures;
 };

@@ -7,6 +7,7 @@
 #include "sheet/SheetHost.h"
 #include "sheet/SheetProgress.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPalette>
@@ -343,8 +344,10 @@ bool TPDFCreator::CreatePDF(const TSheetSettings &c, TPictureSource &pictures)
     pdf.reset();
     if (running)
         pictures.EndRun();
-    if (completed && !cancelled && failure.isEmpty() && c.ViewFile)
-        platform::shellOpen(output);
+    if (completed && !cancelled && failure.isEmpty() && c.ViewFile && !platform::shellOpen(output))
+        warnings << QStringLiteral("The PDF file %1 is written, but no program to view it could be started; open it "
+                                   "with a PDF viewer.")
+                        .arg(QDir::toNativeSeparators(output));
     if (progress)
         progress->Finish();
     if (!failure.isEmpty())

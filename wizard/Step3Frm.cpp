@@ -236,10 +236,12 @@ void TStep3Form::LoadThumbnails()
     const TFrameChoice choice = ChooseFrames(Scenes, ShownScenesNow(), *filter, step.spnedtFrameFilterVal->value(),
                                              step.edtSelectedFrames->text());
     if (!choice.Error.isEmpty()) {
+        step.tlThumbnailList->SetEmptyText(QString());
         ShowErrorMessage(choice.Error);
         step.edtSelectedFrames->setFocus();
         return;
     }
+    step.tlThumbnailList->SetEmptyText(EmptyListText());
     if (choice.Frames.isEmpty())
         return;
 
@@ -276,6 +278,18 @@ void TStep3Form::LoadThumbnails()
                 break;
         }
     }
+}
+
+QString TStep3Form::EmptyListText() const
+{
+    int frames = 0;
+    for (const int scene : ShownScenesNow())
+        frames += Scenes.value(scene).FrameCount;
+    if (frames > 0)
+        return QStringLiteral("No frame matches the filter; choose another filter above.");
+    if (IsSWFMode)
+        return QStringLiteral("No frames are captured yet; go Back and capture the movie's frames.");
+    return QStringLiteral("The chosen scenes have no frames; choose other scenes.");
 }
 
 void TStep3Form::StoreSelection()

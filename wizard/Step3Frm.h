@@ -58,6 +58,8 @@ private:
     void cmbxScenesCheckListItemToText(QString &aText);
     void cmbxScenesTextToCheckListItem(QString &aItem);
     IntArr ShownScenesNow() const;
+    // Why the thumbnails of the current choice are none.
+    QString EmptyListText() const;
     QString SceneLabelOf(const TFrame &frame) const;
     // The frame the details show and the label edit changes: the focused
     // one, else the first selected.

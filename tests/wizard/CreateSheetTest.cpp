@@ -62,6 +62,7 @@ private slots:
         QVERIFY(PDFCreator->CalculateLayout(TSheetSetting::None));
         QFile::remove(dir.filePath(QStringLiteral("walk.pdf")));
         Forms.step6->SetPdfFileName(dir.filePath(QStringLiteral("walk.pdf")));
+        Forms.step6->step.chbxViewFile->setChecked(false);
     }
     void cleanup()
     {
@@ -96,6 +97,18 @@ private slots:
         QVERIFY(behindDisabled);
         QVERIFY(!Forms.progress->isVisible());
         QVERIFY(Forms.step6->isEnabled());
+    }
+
+    void aSheetNoViewerCanOpenIsWrittenAndSaysSo()
+    {
+        // The offscreen platform opens nothing.
+        Forms.step6->step.chbxViewFile->setChecked(true);
+        ShowWizardStep(Forms.step6);
+        Forms.step6->bitbtnNext()->click();
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("walk.pdf"))));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(QStringLiteral("no program to view it")), qPrintable(errors[0]));
+        QCOMPARE(CurrentWizardStep(), static_cast<QWidget *>(Forms.step7));
     }
 
     void createPdfElsewhereShowsTheOutputStepOnMismatchedPasswords()

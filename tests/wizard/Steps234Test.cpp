@@ -217,6 +217,8 @@ private slots:
     void step3Selection_data();
     void step3Selection();
     void step3LabelsAndStoredSelection();
+    void step3EmptyListSaysWhy_data();
+    void step3EmptyListSaysWhy();
 
     void step4PageSizeList();
     void step4SpinEdits_data();
@@ -598,8 +600,9 @@ void Steps234Test::step2RefusedMovie_data()
 
     const QByteArray movie = PlainMovie(11000, 8000, 3);
     QTest::newRow("zero bytes") << QByteArray() << "The file \"%1\" is not a Flash movie.";
+    static const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0";
     QTest::newRow("a PNG renamed")
-        << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10\0\0\0\x10\x08\x02\0\0\0", 33)
+        << QByteArray(png, sizeof png - 1)
         << "The file \"%1\" is not a Flash movie.";
     QTest::newRow("cut inside the header") << movie.left(10) << "The file \"%1\" is not a Flash movie.";
     QTest::newRow("below one pixel") << PlainMovie(19, 8000, 1) << "The movie \"%1\" has no stage to show (it is "
@@ -1092,6 +1095,45 @@ void Steps234Test::step3Selection()
     QCOMPARE(s.tlThumbnailList->Caption(0), QString("1. F 1/1 *"));
     QCOMPARE(s.lblSelectedNum->text(), QString("0 frames from 1 selected"));
     QVERIFY(!form.bitbtnNext()->isEnabled());
+}
+
+void Steps234Test::step3EmptyListSaysWhy_data()
+{
+    QTest::addColumn<bool>("swf");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("why"); // empty: the list has thumbnails
+
+    QTest::newRow("nothing captured") << true << 0 << "All Frames" << "No frames are captured yet";
+    QTest::newRow("scene without frames") << false << 0 << "All Frames" << "The chosen scenes have no frames";
+    QTest::newRow("no key frame") << false << 10 << "Key Frames (*)" << "No frame matches the filter";
+    QTest::newRow("thumbnails shown") << true << 10 << "All Frames" << "";
+}
+
+void Steps234Test::step3EmptyListSaysWhy()
+{
+    QFETCH(bool, swf);
+    QFETCH(int, frames);
+    QFETCH(QString, filter);
+    QFETCH(QString, why);
+
+    SetUpModel(swf);
+    Scenes[0].FrameCount = frames;
+    Scenes[0].FrameLabels = QStringList(frames);
+    Scenes[0].KeyFrames.clear();
+    TStep3Form form;
+    TThumbnailList *list = form.step.tlThumbnailList;
+    form.show();
+    Choose(form.step.cmbxFrameFilter, filter);
+    QCOMPARE(list->count() > 0, why.isEmpty());
+    if (why.isEmpty())
+        return;
+    QVERIFY2(list->EmptyText().startsWith(why), qPrintable(list->EmptyText()));
+
+    // The reason is drawn where the thumbnails would be.
+    const QImage said = list->viewport()->grab().toImage();
+    list->SetEmptyText(QString());
+    QVERIFY(said != list->viewport()->grab().toImage());
 }
 
 void Steps234Test::step3LabelsAndStoredSelection()
