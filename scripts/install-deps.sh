@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
   libjpeg62-turbo-dev zlib1g-dev liblzma-dev
   libqpdf-dev libfreetype-dev libfontconfig-dev libharfbuzz-dev
   libavcodec-dev libavutil-dev libswscale-dev
