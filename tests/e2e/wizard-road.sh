@@ -10,58 +10,13 @@ bin="$1"
 movie="$2"
 method="${3:-file}"
 
-for tool in Xvfb xdotool pdfinfo pdfimages pdftotext; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (make deps installs it)" >&2; exit 1; }
-done
-
-work="$(mktemp -d)"
-xvfb=""
-kavrel=""
-cleanup() {
-  [ -z "$kavrel" ] || kill "$kavrel" 2>/dev/null || true
-  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  [ ! -f "$work/kavrel.log" ] || sed 's/^/  kavrel: /' "$work/kavrel.log" >&2
-  exit 1
-}
-
+source "$(dirname "$0")/common.sh"
 cp "$movie" "$work/demo.swf"
-mkdir -p "$work/home" "$work/config" "$work/run" "$work/fake"
-chmod 700 "$work/run"
-# "View the file when finished" hands the sheet to the desktop's opener:
-# this one writes down what it was given.
-cat > "$work/fake/xdg-open" <<EOF
-#!/bin/sh
-echo "\$@" >> "$work/viewed"
-EOF
-chmod +x "$work/fake/xdg-open"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
-export PATH="$work/fake:$PATH"
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-
+logs+=("$work/kavrel.log")
 "$bin/Kavrel" "$work/demo.swf" >"$work/kavrel.log" 2>&1 &
 kavrel=$!
-
-# Waits until the wizard shows step n (of any count).
-step() {
-  for _ in $(seq 300); do
-    kill -0 "$kavrel" 2>/dev/null || fail "the wizard ended before step $1"
-    xdotool search --onlyvisible --name "step $1 of" >/dev/null 2>&1 && { sleep 0.3; return 0; }
-    sleep 0.1
-  done
-  fail "step $1 never showed"
-}
-key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+watched=$kavrel
 
 step 1
 key alt+n
@@ -86,9 +41,7 @@ step 6
 key alt+n
 step 7
 key alt+c
-for _ in $(seq 100); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$kavrel" 2>/dev/null && fail "the wizard did not close"
-kavrel=""
+ended "$kavrel" 10 || fail "the wizard did not close"
 
 sheet="$work/demo.pdf"
 [ -f "$sheet" ] || fail "no demo.pdf beside the movie"
