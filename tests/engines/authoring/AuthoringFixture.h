@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QColor>
 #include <QGuiApplication>
+#include <QJSEngine>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -37,6 +38,17 @@ public:
 private:
     std::unique_ptr<QGuiApplication> m_app;
 };
+
+// The statements' value as text, or "throws: " and the error's message.
+inline QString evalCaught(QJSEngine &engine, QString code)
+{
+    code.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
+    return engine
+        .evaluate(QStringLiteral("(function () { try { return String(eval(\"%1\")); }"
+                                 " catch (e) { return 'throws: ' + e.message; } })()")
+                      .arg(code))
+        .toString();
+}
 
 inline const QRgb kFrameColours[] = {qRgb(220, 20, 20), qRgb(20, 200, 20), qRgb(20, 20, 220)};
 

@@ -40,20 +40,7 @@ protected:
         session.engine().evaluate(QString::fromLatin1(kSpans));
     }
 
-    // The statement's value as text, or "throws: " and the error's message.
-    QString eval(const QString &code)
-    {
-        const QJSValue v = session.engine().evaluate(
-            QStringLiteral("(function () { try { return String(eval(%1)); } catch (e) { return 'throws: ' + e.message; } })()")
-                .arg(quoted(code)));
-        return v.toString();
-    }
-    static QString quoted(const QString &code)
-    {
-        QString s = code;
-        s.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
-        return u'"' + s + u'"';
-    }
+    QString eval(const QString &code) { return evalCaught(session.engine(), code); }
 
     QTemporaryDir tmp;
     QString movie;

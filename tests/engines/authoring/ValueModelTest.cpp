@@ -22,13 +22,7 @@ protected:
         EXPECT_TRUE(session.loadExtensions(QStringLiteral(PROBE_EXTENSION_DIR)).isEmpty());
     }
 
-    QString eval(const char *code)
-    {
-        const QJSValue v = session.engine().evaluate(
-            QStringLiteral("(function () { try { return String(%1); } catch (e) { return 'throws: ' + e.message; } })()")
-                .arg(QString::fromUtf8(code)));
-        return v.toString();
-    }
+    QString eval(const char *code) { return evalCaught(session.engine(), QString::fromUtf8(code)); }
 
     authoring::Session session;
 };
