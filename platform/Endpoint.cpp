@@ -140,22 +140,6 @@ void pump(EndpointServer *server, QLocalSocket *socket, std::shared_ptr<Connecti
     connection->busy = false;
 }
 
-// Whether pid names a live process; a zombie counts as gone.
-bool processAlive(AppHandle pid)
-{
-    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-        return false;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    if (close < 0 || close + 2 >= text.size())
-        return true;
-    const char state = text.at(close + 2);
-    return state != 'Z' && state != 'X';
-}
-
 bool validTarget(AppHandle target)
 {
     // 0 and negative numbers are process groups to kill(); never a window.
@@ -283,6 +267,23 @@ private:
 };
 
 } // namespace
+
+bool processAlive(AppHandle pid)
+{
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    if (close < 0 || close + 2 >= text.size())
+        return true;
+    const char state = text.at(close + 2);
+    return state != 'Z' && state != 'X';
+}
 
 AppHandle ownAppHandle()
 {

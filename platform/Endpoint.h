@@ -17,6 +17,9 @@ using AppHandle = qint64;
 
 AppHandle ownAppHandle();
 
+// Whether the process behind a handle still runs; a zombie counts as gone.
+bool processAlive(AppHandle pid);
+
 // The application endpoint every wizard and host process opens: a local
 // socket in the private temporary folder named after the process id. It
 // answers on the owning thread's event loop:
