@@ -147,6 +147,11 @@ TEST_F(ProgramTest, ASettingsFileThatIsAFifoNeitherHangsStartUpNorIsReplaced)
 
 TEST_F(ProgramTest, FlaLaunchWithoutTheExtensionLibraryEndsSilently)
 {
+    // The wizard alone in a folder: the library it looks for beside itself is missing.
+    const QString alone = tmp.path() + "/alone/Kavrel";
+    ASSERT_TRUE(QDir().mkpath(tmp.path() + "/alone"));
+    ASSERT_TRUE(QFile::copy(program, alone));
+    program = alone;
     const QString scenes = QString("Scene 1") + QChar(3) + "2" + QChar(3) + QChar(3) + QChar(3) + QChar(2);
     QProcess *p = start({"/docs/intro.fla", "550", "400", scenes, "0", "1"});
     ASSERT_TRUE(p->waitForFinished(20000));
