@@ -18,10 +18,8 @@ class QPainter;
 
 namespace swf {
 
-// The player's stage qualities: Low draws without anti-aliasing and with
-// unsmoothed bitmaps; High is the player's default.
-enum class StageQuality { Low, Medium, High, Best };
-// "low", "medium", "high", "best" (any case); nothing for other words.
+// The stage quality a word names: "low", "medium", "high", "best" (any
+// case); nothing for other words.
 std::optional<StageQuality> parseStageQuality(const QString &word);
 
 // The largest picture the player draws: the authoring tool's largest stage

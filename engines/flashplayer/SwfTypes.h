@@ -12,6 +12,7 @@
 //   shapes         FillStyle, LineStyle, ShapeRecord, ShapeData, Shape,
 //                  MorphShape
 //   characters     Bitmap, Font, Text, EditText, Sprite, Button
+//   drawing        StageQuality
 //   the movie      Movie (header, characters by id, main timeline, scenes,
 //                  JPEG tables, warnings)
 //
@@ -547,6 +548,12 @@ struct VideoStream {
 };
 
 using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, Sprite, Button, VideoStream>;
+
+// ---- drawing ----
+
+// The player's stage qualities: Low draws without anti-aliasing and with
+// unsmoothed bitmaps; High is the player's default.
+enum class StageQuality { Low, Medium, High, Best };
 
 // ---- the movie ----
 
