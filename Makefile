@@ -4,7 +4,7 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps build run check check-asan bench bench-deps clean
+.PHONY: all deps build run check check-asan bench bench-deps render-check clean
 
 all: build
 
@@ -39,6 +39,20 @@ bench-deps:
 	  echo "Installing:$$missing"; \
 	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing \
 	    || echo "Could not install$$missing; the benchmarks skip them."; \
+	fi
+
+# How close the movie engine's frames come to reference pictures of other
+# players, when ../shared/render-check is there (never needed, never in CI).
+# RENDER_CHECK_ARGS passes options on, e.g. --cases 'visual__filters*' --keep /tmp/rc.
+RENDER_CHECK ?= ../shared/render-check
+render-check: deps $(BUILD)/build.ninja
+	@if [ ! -f $(RENDER_CHECK)/render_check.py ]; then \
+	  echo "No reference pictures in $(RENDER_CHECK); nothing to check."; \
+	else \
+	  cmake --build $(BUILD) --target kavrel-frames -j $(JOBS) && \
+	  python3 $(RENDER_CHECK)/render_check.py \
+	    --cmd "$(BUILD)/bin/kavrel-frames {swf} --frame {frame} --out {png} --stage-quality {quality} --scale {scale}" \
+	    $(RENDER_CHECK_ARGS); \
 	fi
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.

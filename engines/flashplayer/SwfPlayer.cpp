@@ -28,6 +28,26 @@ std::optional<StageQuality> parseStageQuality(const QString &word)
     return std::nullopt;
 }
 
+std::vector<QString> skippedContent(const Movie &movie)
+{
+    const ScriptUse &s = movie.scripts;
+    // %1 is the count; a part the movie lacks says nothing.
+    const std::pair<uint32_t, const char *> parts[] = {
+        {s.abcScripts, "ActionScript 3 code (%1 blocks) is not run: frames it makes come out blank or partial"},
+        {s.symbolClasses, "characters that ActionScript 3 code puts on the stage (%1 class lists) are not shown"},
+        {s.fonts4, "text in %1 ActionScript 3 fonts (DefineFont4) is not drawn"},
+        {s.actionsNotRun, "%1 actions of frame scripts are not run: only stop, play and go to a frame or label are"},
+        {s.initScripts, "%1 initialisation scripts of sprites are not run"},
+        {s.eventScripts, "%1 button and clip event scripts are not run: they wait for a user's mouse or keys"},
+    };
+    std::vector<QString> out;
+    for (const auto &[count, sentence] : parts) {
+        if (count)
+            out.push_back(QString::fromLatin1(sentence).arg(count));
+    }
+    return out;
+}
+
 struct Player::Impl {
     std::shared_ptr<const Movie> movie;
     FrameSeeker seeker;
@@ -56,7 +76,7 @@ int Player::frameCount() const
 
 int Player::currentFrame() const
 {
-    return d->seeker.state().frame;
+    return d->seeker.state().tick;
 }
 
 void Player::gotoFrame(int n)

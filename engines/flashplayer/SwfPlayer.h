@@ -1,7 +1,9 @@
 #pragma once
 // Plays a movie read by SwfReader: the main timeline's display list, sprites
-// advancing with it, and drawing of the current frame with QPainter.
-// ActionScript is not run.
+// advancing with it, and drawing of the current frame with QPainter. Of
+// ActionScript only the frame scripts' timeline actions run (stop, play, go
+// to a frame or label), so frame n is the n-th frame shown, which the main
+// timeline's frame n only is when no script steers it.
 #include "engines/flashplayer/SwfTypes.h"
 
 #include <QColor>
@@ -13,15 +15,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QPainter;
 
 namespace swf {
 
-// The player's stage qualities: Low draws without anti-aliasing and with
-// unsmoothed bitmaps; High is the player's default.
-enum class StageQuality { Low, Medium, High, Best };
-// "low", "medium", "high", "best" (any case); nothing for other words.
+// The stage quality a word names: "low", "medium", "high", "best" (any
+// case); nothing for other words.
 std::optional<StageQuality> parseStageQuality(const QString &word);
 
 // The largest picture the player draws: the authoring tool's largest stage
@@ -33,6 +34,11 @@ bool pictureSizeAllowed(QSize size);
 // The largest factor (three significant digits, rounded down) by which
 // stage may be scaled within those limits.
 double largestPictureScale(QSize stage);
+
+// What of the movie the player leaves out and why, one plain sentence
+// each (scripts not run, ActionScript 3, fonts it cannot draw); empty when
+// frames come out as the movie makes them.
+std::vector<QString> skippedContent(const Movie &movie);
 
 // One player per thread: drawing fills caches (decoded bitmaps, shape
 // outlines, laid-out text) kept for the player's life. Text fields without
@@ -48,10 +54,10 @@ public:
     const Movie &movie() const;
     // Frames of the main timeline (at least 1).
     int frameCount() const;
-    // 0-based.
+    // 0-based: frames shown since the first.
     int currentFrame() const;
-    // Shows frame n (0-based, clamped into range) exactly as playing from
-    // the first frame to n would; stepping forward one frame at a time
+    // Shows frame n (0-based, clamped into range) exactly as playing n
+    // frames on from the first would; stepping forward one frame at a time
     // costs one frame's work, jumping uses kept snapshots.
     void gotoFrame(int n);
     // The next frame, back to the first after the last.

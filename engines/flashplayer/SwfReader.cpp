@@ -165,16 +165,11 @@ constexpr TagNameEntry kTagNames[] = {
     {PlaceObject4, "PlaceObject4"},
 };
 
-// Read and set aside without a word: scripts are not run, sound and
-// metadata do not show on a frame picture.
+// Read and set aside without a word: sound and metadata do not show on a
+// frame picture.
 bool isQuietlySkipped(uint16_t code)
 {
     switch (code) {
-    case DoAction:
-    case DoInitAction:
-    case DoABCDefine:
-    case DoABC:
-    case SymbolClass:
     case ExportAssets:
     case Protect:
     case EnableDebugger:
@@ -438,6 +433,7 @@ private:
     void readEditText(BitReader &in);
     void readSprite(BitReader &in, qint64 bodyOffset, int nesting);
     void readButton(BitReader &in, uint8_t version);
+    void readDoAction(BitReader &in, Frame &frame);
     void readButtonCxform(BitReader &in);
     void readSceneAndFrameLabels(BitReader &in);
     bool registerBitmap(Bitmap &&bitmap);
@@ -547,7 +543,7 @@ void Parser::readTags(BitReader &in, qint64 base, std::vector<Frame> &frames, in
         warn(base + qint64(in.position()), 0,
              nesting == 0 ? QStringLiteral("the movie ends without an End tag")
                           : QStringLiteral("a sprite ends without an End tag"));
-    if (!pending.tags.empty() || !pending.labels.empty())
+    if (!pending.tags.empty() || !pending.labels.empty() || !pending.actions.empty())
         frames.push_back(std::move(pending));
 }
 
@@ -669,7 +665,20 @@ void Parser::handleTag(uint16_t code, BitReader &body, qint64 bodyOffset, Frame 
         warnHere(QStringLiteral("characters imported from another movie are not loaded"));
         return;
     case DefineFont4:
+        ++m_movie.scripts.fonts4;
         warnHere(QStringLiteral("%1 is not supported; skipped").arg(tagName(code)));
+        return;
+    case DoAction:
+        return readDoAction(body, frame);
+    case DoInitAction:
+        ++m_movie.scripts.initScripts;
+        return;
+    case DoABC:
+    case DoABCDefine:
+        ++m_movie.scripts.abcScripts;
+        return;
+    case SymbolClass:
+        ++m_movie.scripts.symbolClasses;
         return;
     case DefineVideoStream:
         return readVideoStream(body);
@@ -1646,7 +1655,8 @@ void Parser::readButton(BitReader &in, uint8_t version)
     button.id = in.u16();
     if (version >= 2) {
         button.trackAsMenu = in.u8() & 0x01;
-        in.u16(); // where the actions start; they are not run
+        if (in.u16() != 0) // where the actions start; they need a user's clicks
+            ++m_movie.scripts.eventScripts;
     }
     try {
         for (;;) {
@@ -1780,7 +1790,65 @@ PlaceObject Parser::readPlaceObject23(BitReader &in, uint8_t version)
     if (more & 0x40)
         place.backgroundColor = readRgba(in);
     place.hasClipActions = flags & 0x80;
+    if (place.hasClipActions)
+        ++m_movie.scripts.eventScripts;
     return place;
+}
+
+// The timeline actions of a frame script, up to its first branch; every
+// other action is counted as not run.
+void Parser::readDoAction(BitReader &in, Frame &frame)
+{
+    ++m_movie.scripts.frameScripts;
+    using Kind = TimelineAction::Kind;
+    bool branched = false;
+    while (!in.atEnd()) {
+        const uint8_t code = in.u8();
+        if (code == 0)
+            break;
+        BitReader data = in.sub(code >= 0x80 ? in.u16() : 0);
+        if (branched) {
+            ++m_movie.scripts.actionsNotRun;
+            continue;
+        }
+        TimelineAction action;
+        switch (code) {
+        case 0x04: action.kind = Kind::NextFrame; break;
+        case 0x05: action.kind = Kind::PreviousFrame; break;
+        case 0x06: action.kind = Kind::Play; break;
+        case 0x07: action.kind = Kind::Stop; break;
+        case 0x81:
+            action.kind = Kind::GotoFrame;
+            action.frame = data.u16();
+            break;
+        case 0x8C:
+            action.kind = Kind::GotoLabel;
+            action.name = text(data.string());
+            break;
+        case 0x8B:
+            action.kind = Kind::SetTarget;
+            action.name = text(data.string());
+            break;
+        case 0x8A: // WaitForFrame: every frame is loaded, so what it guards runs
+            continue;
+        case 0x99: // Jump
+        case 0x9D: // If
+        case 0x8D: // WaitForFrame2
+        case 0x9B: // DefineFunction
+        case 0x8E: // DefineFunction2
+        case 0x94: // With
+        case 0x8F: // Try
+            branched = true;
+            ++m_movie.scripts.actionsNotRun;
+            continue;
+        default:
+            ++m_movie.scripts.actionsNotRun;
+            continue;
+        }
+        chargeFor<TimelineAction>();
+        charge(size_t(action.name.size()) * 2);
+        frame.actions.push_back(std::move(action));
+    }
 }
 
 void Parser::readFrameLabel(BitReader &in, Frame &frame)

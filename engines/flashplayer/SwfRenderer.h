@@ -4,8 +4,8 @@
 // laid-out text), so a renderer belongs to one movie and is not meant to be
 // used from two threads at once.
 
-#include "engines/flashplayer/SwfPlayer.h"
 #include "engines/flashplayer/SwfTimeline.h"
+#include "engines/flashplayer/SwfTypes.h"
 
 #include <QImage>
 #include <QRectF>

@@ -1,12 +1,14 @@
 #pragma once
 // The display list of a playing movie: what stands at each depth of the
-// main timeline, and inside sprites and buttons, after a number of frames.
+// main timeline, and inside sprites and buttons, after a number of frames,
+// with the timeline actions of frame scripts obeyed (stop, play, go to).
 // Pure data; SwfRenderer draws it.
 
 #include "engines/flashplayer/SwfTypes.h"
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace swf {
@@ -28,30 +30,44 @@ struct DisplayObject {
     // Fills the object's bounds behind it.
     std::optional<Color> opaqueBackground;
     bool visible = true;
+    QString name; // the instance name scripts reach it by
     // The parent's frame in which this instance was created; a looping
     // sprite keeps the instances of its first frame.
     int birthFrame = 0;
     // Sprites: the frame shown (0-based) and the children by depth.
     int frame = 0;
     std::vector<DisplayObject> children;
+    // Sprites: advancing a frame each frame of the parent, until a script stops it.
+    bool playing = true;
+    // The script of the frame just entered has yet to run.
+    bool scriptDue = false;
 
     bool hasFilters() const { return filters && !filters->empty(); }
 };
 
-// One timeline's content: the main timeline's frame and its depths.
+// The movie after `tick` frames have been shown from the first: the main
+// timeline's frame (the same as tick unless scripts steered it) and depths.
 struct TimelineState {
+    int tick = 0;
     int frame = 0;
+    bool playing = true;
+    bool scriptDue = false;
     std::vector<DisplayObject> objects; // by depth, ascending
 };
 
 // Builds and advances display lists from a movie's frames. Damaged movies
 // are kept bounded: sprites nest at most kMaxNesting levels deep (self-
 // referencing sprites stop there) and no more than kMaxObjects instances
-// exist at once; what goes beyond is left out.
+// exist at once; what goes beyond is left out. Scripts that jump back and
+// forth within one frame stop at kMaxScriptRuns scripts, kMaxActions
+// actions or kMaxGotoFrames frames gone through by their gotos.
 class Timeline {
 public:
     static constexpr int kMaxNesting = 24;
     static constexpr size_t kMaxObjects = 50000;
+    static constexpr int kMaxScriptRuns = 1000;
+    static constexpr int kMaxActions = 20000;
+    static constexpr int kMaxGotoFrames = 1 << 16;
 
     explicit Timeline(std::shared_ptr<const Movie> movie);
 
@@ -59,9 +75,11 @@ public:
     int frameCount() const;
     // Frame 0 of the main timeline.
     TimelineState initialState() const;
-    // The next frame: sprites advance one frame (looping), then the main
-    // timeline's next frame tags apply. Past the last frame nothing changes
-    // but the sprites.
+    // The next frame: playing sprites advance one frame (looping), then the
+    // main timeline's next frame tags apply (after its last frame, its first
+    // again), then the scripts of the frames entered run: the main
+    // timeline's first, then the sprites' from the lowest depth, each
+    // before those inside it.
     void advance(TimelineState &state) const;
 
     // Instances in a state, nested ones included.
@@ -70,9 +88,31 @@ public:
 private:
     struct Budget {
         size_t remaining = 0;
+        int scriptsDue = 0; // flags set since the last run, an upper bound
+        int scriptRuns = 0;
+        int actions = 0;
+        int gotoFrames = 0;
     };
-    // keepers: a looping sprite's previous children, whose first-frame
-    // instances carry on where the first frame places them again.
+    // A timeline that scripts steer: the main one or a sprite's.
+    struct Clip {
+        const std::vector<Frame> *frames = nullptr;
+        int *frame = nullptr;
+        bool *playing = nullptr;
+        bool *scriptDue = nullptr;
+        std::vector<DisplayObject> *children = nullptr;
+        int nesting = 1; // of the children
+    };
+    // Back to an earlier frame: the list built again from the first.
+    void rebuildTo(Clip clip, int frame, Budget &budget) const;
+    void gotoFrame(Clip clip, int frame, Budget &budget) const;
+    void runScripts(TimelineState &state, Budget &budget) const;
+    void runScript(TimelineState &state, const std::vector<uint16_t> &owner, Budget &budget) const;
+    std::optional<Clip> clipAt(TimelineState &state, const std::vector<uint16_t> &path) const;
+    std::optional<std::vector<uint16_t>> targetPath(TimelineState &state, const std::vector<uint16_t> &from,
+                                                    const QString &target) const;
+    void markDue(bool &due, const std::vector<Frame> &frames, int frame, Budget &budget) const;
+    // keepers: a looping or rewound timeline's previous children; an
+    // instance carries on when the frame that created it places it again.
     void applyFrame(std::vector<DisplayObject> &list, const Frame &frame, int frameIndex, int nesting,
                     Budget &budget, std::vector<DisplayObject> *keepers = nullptr) const;
     void place(std::vector<DisplayObject> &list, const PlaceObject &tag, int frameIndex, int nesting,
@@ -99,7 +139,8 @@ public:
 
     int frameCount() const { return m_timeline.frameCount(); }
     const TimelineState &state() const { return m_state; }
-    // Clamped into range.
+    // To the state after `frame` frames from the first (its tick), clamped
+    // into range.
     void seek(int frame);
 
     // Frame steps taken so far, for judging what seeking costs.

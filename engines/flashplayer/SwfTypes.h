@@ -12,6 +12,7 @@
 //   shapes         FillStyle, LineStyle, ShapeRecord, ShapeData, Shape,
 //                  MorphShape
 //   characters     Bitmap, Font, Text, EditText, Sprite, Button
+//   drawing        StageQuality
 //   the movie      Movie (header, characters by id, main timeline, scenes,
 //                  JPEG tables, warnings)
 //
@@ -227,11 +228,23 @@ struct FrameLabel {
     bool namedAnchor = false;
 };
 
+// A frame script's action that steers a timeline: the only actions the
+// player runs. A script's actions are kept up to the first that branches
+// (their effect would depend on values the player does not compute).
+struct TimelineAction {
+    enum class Kind : uint8_t { Stop, Play, GotoFrame, GotoLabel, NextFrame, PreviousFrame, SetTarget };
+    Kind kind = Kind::Stop;
+    uint32_t frame = 0; // GotoFrame: 0-based
+    QString name;       // GotoLabel: the label; SetTarget: the path, empty for the script's own timeline
+};
+
 // What happens on one frame, in file order. A ShowFrame ends a frame; what
-// stands after the last ShowFrame forms one more frame.
+// stands after the last ShowFrame forms one more frame. Actions run once
+// the frame's display tags have been applied.
 struct Frame {
     std::vector<DisplayTag> tags;
     std::vector<FrameLabel> labels;
+    std::vector<TimelineAction> actions;
 };
 
 // ---- shapes ----
@@ -548,6 +561,12 @@ struct VideoStream {
 
 using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, Sprite, Button, VideoStream>;
 
+// ---- drawing ----
+
+// The player's stage qualities: Low draws without anti-aliasing and with
+// unsmoothed bitmaps; High is the player's default.
+enum class StageQuality { Low, Medium, High, Best };
+
 // ---- the movie ----
 
 enum class Compression : uint8_t { None, Zlib, Lzma };
@@ -567,6 +586,23 @@ struct Scene {
 struct LabelledFrame {
     uint32_t frame = 0; // 0-based
     QString name;
+};
+
+// Scripts the movie holds that the player does not run, counted so that a
+// user can be told why frames may differ from the Flash Player's.
+struct ScriptUse {
+    uint32_t frameScripts = 0;   // DoAction tags
+    uint32_t actionsNotRun = 0;  // actions of frame scripts beyond the timeline actions run
+    uint32_t initScripts = 0;    // DoInitAction: never run
+    uint32_t eventScripts = 0;   // button and clip event handlers: need a user's input
+    uint32_t abcScripts = 0;     // DoABC (ActionScript 3): never run
+    uint32_t symbolClasses = 0;  // SymbolClass: characters that ActionScript 3 code creates
+    uint32_t fonts4 = 0;         // DefineFont4: text that only ActionScript 3 lays out
+
+    bool anyNotRun() const
+    {
+        return actionsNotRun || initScripts || eventScripts || abcScripts || symbolClasses;
+    }
 };
 
 struct Movie {
@@ -590,6 +626,8 @@ struct Movie {
     // DefineScalingGrid: the centre rectangle of a sprite or button that
     // scales, the edges around it keeping their size; by character id.
     std::map<uint16_t, Rect> scalingGrids;
+
+    ScriptUse scripts;
 
     std::vector<Warning> warnings; // the first ones only
     uint32_t droppedWarnings = 0;  // beyond those

@@ -311,6 +311,40 @@ SwfWriter &SwfWriter::frameLabel(const QByteArray &name, bool namedAnchor)
     return addTag(SwfTag::FrameLabel, body);
 }
 
+SwfWriter &SwfWriter::doAction(const SwfActions &actions)
+{
+    return addTag(SwfTag::DoAction, actions.bytes());
+}
+
+SwfActions &SwfActions::record(uint8_t code, const QByteArray &data)
+{
+    if (code < 0x80 && !data.isEmpty())
+        throw std::invalid_argument("an action below 0x80 carries no data");
+    if (data.size() > 0xFFFF)
+        throw std::invalid_argument("action data longer than 65535 bytes");
+    m_bytes.append(char(code));
+    if (code >= 0x80) {
+        m_bytes.append(char(data.size() & 0xFF)).append(char(data.size() >> 8));
+        m_bytes.append(data);
+    }
+    return *this;
+}
+
+SwfActions &SwfActions::gotoFrame(uint16_t frame)
+{
+    return record(0x81, QByteArray(1, char(frame & 0xFF)) + char(frame >> 8));
+}
+
+SwfActions &SwfActions::gotoLabel(const QByteArray &label)
+{
+    return record(0x8C, label + '\0');
+}
+
+SwfActions &SwfActions::setTarget(const QByteArray &path)
+{
+    return record(0x8B, path + '\0');
+}
+
 SwfWriter &SwfWriter::end()
 {
     return addTag(SwfTag::End);

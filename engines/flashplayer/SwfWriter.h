@@ -346,6 +346,25 @@ struct SwfButtonRecord {
     std::optional<uint8_t> blendMode;
 };
 
+// A frame script's action records, ended by ActionEndFlag when written.
+class SwfActions {
+public:
+    SwfActions &stop() { return record(0x07); }
+    SwfActions &play() { return record(0x06); }
+    SwfActions &nextFrame() { return record(0x04); }
+    SwfActions &previousFrame() { return record(0x05); }
+    SwfActions &gotoFrame(uint16_t frame); // 0-based
+    SwfActions &gotoLabel(const QByteArray &label);
+    SwfActions &setTarget(const QByteArray &path); // empty: back to the script's own timeline
+    // Any other record: codes from 0x80 carry a length and data.
+    SwfActions &record(uint8_t code, const QByteArray &data = {});
+
+    QByteArray bytes() const { return m_bytes + QByteArray(1, '\0'); }
+
+private:
+    QByteArray m_bytes;
+};
+
 class SwfWriter {
 public:
     enum class Compression { None, Zlib, Lzma };
@@ -370,6 +389,7 @@ public:
     SwfWriter &setBackgroundColor(uint8_t red, uint8_t green, uint8_t blue);
     SwfWriter &showFrame();
     SwfWriter &frameLabel(const QByteArray &name, bool namedAnchor = false);
+    SwfWriter &doAction(const SwfActions &actions);
     SwfWriter &end();
 
     // Definitions and display-list tags, from the descriptions above.

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 
@@ -128,6 +130,42 @@ TEST_F(KavrelFramesTest, InfoGivesTheMovieFactsOneKeyALine)
         // once, by frame; a line break in a name cannot split the line.
         EXPECT_EQ(values(map, "label"), (QStringList{"1 start", "2 only\\nhere", "4 later"}));
         EXPECT_EQ(value(map, "warnings"), "0");
+    }
+}
+
+TEST_F(KavrelFramesTest, InfoSaysWhichScriptsAndPartsAreNotRun)
+{
+    struct Case {
+        const char *what;
+        std::function<void(SwfWriter &)> add;
+        QString notRun;
+        QStringList skippedWords; // one word of each skipped line, in order
+    };
+    const std::vector<Case> cases = {
+        {"no scripts", [](SwfWriter &) {}, "no", {}},
+        {"timeline actions only", [](SwfWriter &w) { w.doAction(SwfActions().stop()); }, "no", {}},
+        {"other actions",
+         [](SwfWriter &w) { w.doAction(SwfActions().stop().record(0x96, QByteArray(2, '\0'))); },
+         "yes",
+         {"frame scripts"}},
+        {"ActionScript 3", [](SwfWriter &w) { w.addTag(82, QByteArray(8, '\0')).addTag(76, QByteArray(2, '\0')); },
+         "yes", {"ActionScript 3 code", "class lists"}},
+        {"initialisation", [](SwfWriter &w) { w.addTag(59, QByteArray(3, '\0')); }, "yes", {"initialisation"}},
+    };
+    for (const Case &c : cases) {
+        SwfWriter w;
+        w.setVersion(9).setFrameSize({0, 2000, 0, 2000});
+        c.add(w);
+        w.showFrame().end();
+        ASSERT_TRUE(w.save(path("scripts.swf")));
+        const Outcome r = run({path("scripts.swf"), "--info"});
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        const auto map = facts(r.out);
+        EXPECT_EQ(value(map, "scripts-not-run"), c.notRun) << c.what;
+        const QStringList skipped = values(map, "skipped");
+        ASSERT_EQ(skipped.size(), c.skippedWords.size()) << c.what << ": " << qPrintable(skipped.join(" | "));
+        for (qsizetype i = 0; i < skipped.size(); ++i)
+            EXPECT_TRUE(skipped[i].contains(c.skippedWords[i])) << c.what << ": " << qPrintable(skipped[i]);
     }
 }
 

@@ -34,7 +34,9 @@ const char kHelp[] =
     "                     version, compression, stage-width, stage-height (pixels),\n"
     "                     frame-rate, frame-count, background, scene-count, then\n"
     "                     \"scene: FIRST NAME\" lines, label-count, \"label: FRAME NAME\"\n"
-    "                     lines, and warnings (how many problems the reader met).\n"
+    "                     lines, warnings (how many problems the reader met),\n"
+    "                     scripts-not-run (yes or no) and a \"skipped\" line for\n"
+    "                     each part of the movie that is not run or drawn.\n"
     "                     Frames count from 1; in names a backslash, a line break or\n"
     "                     another control character is written as \\\\, \\n or \\xHH.\n"
     "  --frame N          draws the picture shown after N frames have played from\n"
@@ -285,6 +287,10 @@ void printInfo(const swf::Movie &movie, const swf::Player &player)
     for (const auto &[frame, name] : labels)
         lines << QStringLiteral("label: %1 %2").arg(qint64(frame) + 1).arg(escaped(name));
     lines << QStringLiteral("warnings: %1").arg(qint64(movie.warnings.size()) + movie.droppedWarnings);
+    // Why frames may differ from the Flash Player's, before anyone wonders.
+    lines << QStringLiteral("scripts-not-run: %1").arg(movie.scripts.anyNotRun() ? "yes" : "no");
+    for (const QString &skipped : swf::skippedContent(movie))
+        lines << QStringLiteral("skipped: %1").arg(skipped);
     std::fputs((lines.join('\n') + '\n').toUtf8().constData(), stdout);
 }
 

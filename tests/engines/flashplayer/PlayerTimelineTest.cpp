@@ -53,6 +53,59 @@ TEST(PlayerTimeline, PlacesMovesReplacesAndRemovesAcrossFrames)
     EXPECT_TRUE(colourNear(player.renderImage(QSize(100, 100)), 20, 20, Qt::red));
 }
 
+// Removing at a depth takes what stands there and nothing else: at a free
+// depth between, before or after others, nothing goes.
+TEST(PlayerTimeline, RemovingTakesOnlyWhatStandsAtTheDepth)
+{
+    struct Case {
+        const char *what;
+        uint16_t removed;
+        bool versionOne;
+        bool inSprite;
+        std::vector<uint16_t> left;
+    };
+    const std::vector<Case> cases = {
+        {"a free depth between two", 4, false, false, {3, 5, 9}},
+        {"a free depth below all", 1, false, false, {3, 5, 9}},
+        {"a free depth above all", 10, false, false, {3, 5, 9}},
+        {"an occupied depth", 5, false, false, {3, 9}},
+        {"a free depth, first version", 6, true, false, {3, 5, 9}},
+        {"a free depth inside a sprite", 4, false, true, {3, 5, 9}},
+        {"an occupied depth inside a sprite", 9, false, true, {3, 5}},
+    };
+    for (const Case &c : cases) {
+        const auto content = [&c](SwfWriter &t) {
+            for (uint16_t d : {3, 5, 9})
+                t.placeObject(1, d, at(d * 100, 0));
+            t.showFrame();
+            if (c.versionOne)
+                t.removeObject(1, c.removed);
+            else
+                t.removeObject2(c.removed);
+            t.showFrame();
+        };
+        SwfWriter w = stageOf(100, 100);
+        defineSquare(w, 1, 0, 0, 100, kRed);
+        if (c.inSprite) {
+            SwfWriter inner;
+            content(inner);
+            inner.end();
+            w.defineSprite(2, inner);
+            w.placeObject(2, 1, at(0, 0)).showFrame().showFrame();
+        } else {
+            content(w);
+        }
+        swf::Timeline timeline(load(w));
+        swf::TimelineState state = timeline.initialState();
+        timeline.advance(state);
+        const std::vector<swf::DisplayObject> &list = c.inSprite ? state.objects.at(0).children : state.objects;
+        std::vector<uint16_t> depths;
+        for (const swf::DisplayObject &o : list)
+            depths.push_back(o.depth);
+        EXPECT_EQ(depths, c.left) << c.what;
+    }
+}
+
 TEST(PlayerTimeline, DepthsDrawInOrderWhateverThePlacingOrder)
 {
     SwfWriter w = stageOf(100, 100);

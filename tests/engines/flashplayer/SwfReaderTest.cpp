@@ -179,6 +179,47 @@ TEST(Timeline, FramesLabelsAndTrailingTags)
     EXPECT_EQ(remove1.depth, 4);
 }
 
+// Frame scripts keep their timeline actions up to the first branch; the
+// rest is counted as not run.
+TEST(Timeline, FrameScriptsKeepTheirTimelineActions)
+{
+    using Kind = swf::TimelineAction::Kind;
+    struct Case {
+        const char *what;
+        QByteArray script;
+        std::vector<std::pair<Kind, QString>> kept; // frame numbers as text
+        uint32_t notRun;
+        bool warned;
+    };
+    const QByteArray push = SwfActions().record(0x96, QByteArray(2, '\0')).bytes().chopped(1);
+    const std::vector<Case> cases = {
+        {"each kind", SwfActions().stop().play().nextFrame().previousFrame().gotoFrame(513).gotoLabel("here")
+                          .setTarget("/a/b").bytes(),
+         {{Kind::Stop, ""}, {Kind::Play, ""}, {Kind::NextFrame, ""}, {Kind::PreviousFrame, ""},
+          {Kind::GotoFrame, "513"}, {Kind::GotoLabel, "here"}, {Kind::SetTarget, "/a/b"}}, 0, false},
+        {"others passed over", push + SwfActions().stop().bytes(), {{Kind::Stop, ""}}, 1, false},
+        {"a branch ends what is kept", SwfActions().play().record(0x9D, QByteArray(2, '\0')).stop().stop().bytes(),
+         {{Kind::Play, ""}}, 3, false},
+        {"no end flag", SwfActions().stop().bytes().chopped(1), {{Kind::Stop, ""}}, 0, false},
+        {"a record cut off", SwfActions().play().bytes().chopped(1) + QByteArray("\x81\x09\x00\x01", 4),
+         {{Kind::Play, ""}}, 0, true},
+    };
+    for (const Case &c : cases) {
+        SwfWriter w;
+        w.setVersion(8).setFrameSize({0, 200, 0, 200});
+        w.addTag(SwfTag::DoAction, c.script).showFrame().end();
+        const swf::Movie movie = swf::readMovie(w.bytes());
+        ASSERT_EQ(movie.frames.size(), 1u) << c.what;
+        std::vector<std::pair<Kind, QString>> kept;
+        for (const swf::TimelineAction &a : movie.frames[0].actions)
+            kept.emplace_back(a.kind, a.kind == Kind::GotoFrame ? QString::number(a.frame) : a.name);
+        EXPECT_EQ(kept, c.kept) << c.what;
+        EXPECT_EQ(movie.scripts.frameScripts, 1u) << c.what;
+        EXPECT_EQ(movie.scripts.actionsNotRun, c.notRun) << c.what;
+        EXPECT_EQ(!movie.warnings.empty(), c.warned) << c.what;
+    }
+}
+
 TEST(Timeline, StringsAreUtf8FromVersion6AndLatin1Before)
 {
     const QByteArray name("caf\xc3\xa9");

@@ -112,6 +112,7 @@ void addTimeline(SwfWriter &w)
     inner.placeObject2(SwfPlace{.depth = 1, .characterId = 1, .matrix = SwfMatrix{.translateX = 5}})
         .showFrame()
         .placeObject2(SwfPlace{.depth = 1, .move = true, .matrix = SwfMatrix{.rotate = std::pair{0.5, -0.5}}})
+        .doAction(SwfActions().setTarget("..").gotoLabel("second").play().setTarget("").previousFrame())
         .showFrame()
         .end();
     w.defineSprite(30, inner);
@@ -124,12 +125,26 @@ void addTimeline(SwfWriter &w)
     w.placeObject(1, 1, SwfMatrix{.scale = std::pair{1.5, 1.5}}, SwfCxform{.multiply = std::array<int16_t, 4>{128, 128, 128, 256}});
     w.placeObject2(SwfPlace{.depth = 2, .characterId = 4, .ratio = 30000, .name = QByteArray("m"), .clipDepth = 5});
     w.placeObject3(SwfPlace{.depth = 3, .characterId = 30, .cxform = SwfCxform{.add = std::array<int16_t, 4>{10, 10, 10, 0}},
-                            .className = QByteArray("C"), .filterList = filterList(), .blendMode = 8,
+                            .name = QByteArray("s"), .className = QByteArray("C"), .filterList = filterList(), .blendMode = 8,
                             .cacheAsBitmap = 1, .visible = 1, .backgroundColor = SwfRgba{1, 2, 3, 255}});
     w.placeObject2(SwfPlace{.depth = 4, .characterId = 22}).placeObject2(SwfPlace{.depth = 5, .characterId = 23});
     w.placeObject2(SwfPlace{.depth = 6, .characterId = 3}).placeObject2(SwfPlace{.depth = 7, .characterId = 31});
+    // Timeline actions at the main timeline and at the sprite, then actions
+    // that are passed over and a branch.
+    w.doAction(SwfActions()
+                   .setTarget("/s")
+                   .stop()
+                   .setTarget("_root.s")
+                   .nextFrame()
+                   .setTarget("")
+                   .gotoFrame(1)
+                   .play()
+                   .record(0x96, QByteArray(2, '\0'))
+                   .record(0x99, QByteArray(2, '\0'))
+                   .stop());
     w.showFrame();
-    w.removeObject(1, 1).removeObject2(2).frameLabel("second", true).showFrame();
+    w.removeObject(1, 1).removeObject2(2).frameLabel("second", true);
+    w.doAction(SwfActions().gotoLabel("start").play()).showFrame();
 }
 
 // A stream of each codec the tests can encode, three frames each, moved on
