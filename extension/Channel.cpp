@@ -67,8 +67,10 @@ void WizardChannel::giveUp(CallRecord &record)
     record.acknowledge();
     showMessage(QStringLiteral("The authoring tool has closed, so Tessory cannot get frames from it any more; "
                                "Tessory closes now."));
+    // By name: a queued functor would run our code after the library is
+    // unloaded.
     if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(app, "quit", Qt::QueuedConnection);
 }
 
 HostWait waitForCall(const CallRecord &record, platform::AppHandle wizard)

@@ -618,8 +618,8 @@ TEST_F(ExtensionLibrary, WizardSeesTheHostGoAndTheNextRunWorks)
     ASSERT_TRUE(waitUntil([&] { return lines(bin + "progress").contains("unloaded"); }, 3000));
     EXPECT_LT(clock.elapsed(), 1500);
     EXPECT_EQ(lines(bin + "progress"), (QStringList{"returned getFrame", "returned getFrame", "unloaded"}));
-    EXPECT_EQ(lines(bin + "stderr"), QStringList{"The authoring tool has closed, so Tessory cannot get frames from it "
-                                                 "any more; Tessory closes now."});
+    EXPECT_EQ(lines(bin + "stderr").join("\n").toStdString(), QStringList{"The authoring tool has closed, so Tessory cannot get frames from it "
+                                                 "any more; Tessory closes now."}.join("\n").toStdString());
 }
 
 TEST_F(ExtensionLibrary, RecordLeftByKilledProcessesIsStartedAfresh)

@@ -96,20 +96,16 @@ public:
     }
 };
 
-QApplication &application()
-{
-    static int argc = 1;
-    static char arg0[] = "extension_tests";
-    static char *argv[] = {arg0, nullptr};
-    static QApplication *app = new QApplication(argc, argv);
-    return *app;
-}
-
 } // namespace
 
 TEST(HostWindowFilter, AppliesTheTableOnlyWhileTheRunIsActive)
 {
-    application();
+    // Gone at the end: host processes forked by later tests must not
+    // inherit an application and show boxes nobody can close.
+    int argc = 1;
+    char arg0[] = "extension_tests";
+    char *argv[] = {arg0, nullptr};
+    QApplication app(argc, argv);
     QWidget host;
     host.setObjectName(QLatin1String(kHostWindowName));
     auto *child = new Recorder;
