@@ -24,6 +24,12 @@ watched=$host
 
 step 1
 steps="$(step_count 1)"
+# A second host running the command meanwhile must not start a second run.
+"$bin/authoring-host" "$folder/demo.swf" --run "Tessory - Export to PDF.jsfl" >"$work/second.log" 2>&1 &
+second=$!
+ended "$second" 20 || fail "a second host running the command did not end"
+wait "$second" || fail "the second host's command failed: $(cat "$work/second.log")"
+[ "$(xdotool search --onlyvisible --name 'step 1 of' | wc -l)" -eq 1 ] || fail "a second wizard was started"
 key alt+n
 step 2
 key alt+e
