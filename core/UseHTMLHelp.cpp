@@ -1,6 +1,7 @@
 #include "core/UseHTMLHelp.h"
 
 #include "core/Global.h"
+#include "platform/FileVersion.h"
 
 #include <QEvent>
 #include <QFileInfo>
@@ -12,6 +13,11 @@ TUseHTMLHelp::TUseHTMLHelp(std::unique_ptr<platform::IHtmlHelp> viewer, QObject 
 }
 
 TUseHTMLHelp::~TUseHTMLHelp() = default;
+
+QString TUseHTMLHelp::DefaultHelpFile()
+{
+    return QFileInfo(platform::ownExecutablePath()).absolutePath() + QStringLiteral("/Help.html");
+}
 
 bool TUseHTMLHelp::HelpCommand(int request, const QVariant &data)
 {

@@ -1,6 +1,6 @@
 #pragma once
-// Routes every help request of the application to the help file
-// "Help.chm" in the current folder.
+// Routes every help request of the application to the help file, the user
+// guide "Help.html" beside the running program.
 #include "platform/HtmlHelp.h"
 
 #include <QObject>
@@ -21,7 +21,11 @@ public:
     // "No help file present!" (except for quit and pop-up position).
     bool HelpCommand(int request, const QVariant &data);
 
-    QString HelpFile = QStringLiteral("Help.chm");
+    QString HelpFile = DefaultHelpFile();
+
+    // The program's folder is where the guide is built and installed; the
+    // current folder is wherever the user started from.
+    static QString DefaultHelpFile();
 
 protected:
     // F1 anywhere in the application asks for context 0.
