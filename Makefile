@@ -3,8 +3,11 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
+PREFIX     ?= /usr/local
+# DESTDIR (empty by default) is read from the environment by cmake --install.
 
-.PHONY: all deps build run check check-asan bench bench-deps render-check clean
+.PHONY: all deps build run check check-asan bench bench-deps render-check clean \
+        install uninstall package package-deps
 
 all: build
 
@@ -22,6 +25,29 @@ run: build
 
 check: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Installs under $(PREFIX) (within $(DESTDIR) when set); the manifest
+# $(BUILD)/install_manifest.txt lists every file for `make uninstall`.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+
+# The Debian package, $(BUILD)/tessory_<version>_<arch>.deb; dpkg-shlibdeps
+# works out its dependencies. Check it with `lintian $(BUILD)/tessory_*.deb`.
+package: build package-deps
+	cd $(BUILD) && cpack -G DEB
+
+package-deps:
+	@missing=""; for p in dpkg-dev file; do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  sudo=""; [ "$$(id -u)" -eq 0 ] || sudo="sudo"; \
+	  echo "Installing:$$missing"; \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
 
 # Every benchmark under bench/, one after the other (never run by ctest).
 bench: build bench-deps

@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   poppler-utils qpdf fonts-dejavu-core
   xvfb xdotool
+  help2man librsvg2-bin desktop-file-utils bash-completion man-db
 )
 
 missing=()

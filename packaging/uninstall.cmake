@@ -1,0 +1,28 @@
+# [DESTDIR=...] cmake -DMANIFEST=install_manifest.txt -DPROGRAM_DIR=lib/tessory -DDOC_DIR=share/doc/tessory -P uninstall.cmake
+# The manifest names the files without DESTDIR, so uninstall with the same one.
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (it is written by the install).")
+endif()
+file(STRINGS "${MANIFEST}" files)
+set(dirs)
+foreach(file ${files})
+  set(file "$ENV{DESTDIR}${file}")
+  # A link whose target is gone does not EXIST, but is still ours to remove.
+  if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+    message(STATUS "Removing ${file}")
+    file(REMOVE "${file}")
+  endif()
+  get_filename_component(dir "${file}" DIRECTORY)
+  list(APPEND dirs "${dir}")
+endforeach()
+# Our own folders go when empty; shared ones (bin, share/man/man1, ...) stay.
+list(REMOVE_DUPLICATES dirs)
+list(SORT dirs ORDER DESCENDING)
+foreach(dir ${dirs})
+  if(dir MATCHES "/${PROGRAM_DIR}(/|$)" OR dir MATCHES "/${DOC_DIR}$")
+    file(GLOB left "${dir}/*")
+    if(NOT left)
+      file(REMOVE_RECURSE "${dir}")
+    endif()
+  endif()
+endforeach()
