@@ -31,6 +31,14 @@ protected:
         env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", path("config"));
         env.insert("TMPDIR", tmp.path());
+        // A tool never hands its sheet to a viewer: this opener tells if it did.
+        QDir().mkpath(path("fake"));
+        QFile opener(path("fake/xdg-open"));
+        ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+        opener.write(("#!/bin/sh\necho \"$@\" >> '" + path("viewed") + "'\n").toUtf8());
+        opener.close();
+        opener.setPermissions(opener.permissions() | QFileDevice::ExeOwner);
+        env.insert("PATH", path("fake") + ":" + env.value("PATH"));
         colours = path("colours.swf");
         ASSERT_TRUE(swftest::colourFramesMovie(6, 100, 75).save(colours));
     }
@@ -110,6 +118,8 @@ TEST_F(KavrelSheetTest, TheWizardsSettingsShapeTheSheetAndOptionsOverrideThem)
     EXPECT_EQ(pageSize(path("plain.pdf")), "842 x 595");
     EXPECT_TRUE(text(path("plain.pdf")).contains("Frame 4"));
     EXPECT_FALSE(text(path("plain.pdf")).contains("Shot"));
+    EXPECT_TRUE(overridden.err.isEmpty()) << qPrintable(overridden.err);
+    EXPECT_FALSE(QFile::exists(path("viewed"))) << "the built-in defaults view the file; a tool must not";
 
     const ToolResult grid = run({colours, "-o", path("grid.pdf"), "--columns", "2", "--label", "Take <N>", "--all"});
     ASSERT_EQ(grid.exitCode, 0) << qPrintable(grid.err);

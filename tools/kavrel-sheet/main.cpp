@@ -224,10 +224,20 @@ QString readPassword(const QString &path)
 }
 
 // The settings the sheet starts from: the wizard's file, or the defaults.
+// Whatever the source, a tool neither keeps a password nor opens the file.
+TSheetSettings toolSettings(TSheetSettings s)
+{
+    // Passwords are never stored: protection is asked for on the command line.
+    s.Security = false;
+    // Opening the finished file is the wizard's habit, not a tool's.
+    s.ViewFile = false;
+    return s;
+}
+
 TSheetSettings startingSettings(bool fromFile, FrameRequest &frames, bool quiet)
 {
     if (!fromFile)
-        return TSheetSettings();
+        return toolSettings(TSheetSettings());
     platform::IniKeyStore key(platform::tessorySettingsPath());
     const TRegistry reg(key);
     QStringList warnings;
@@ -242,11 +252,7 @@ TSheetSettings startingSettings(bool fromFile, FrameRequest &frames, bool quiet)
     if (!quiet)
         for (const QString &w : warnings)
             say(QStringLiteral("warning: %1").arg(w));
-    // Passwords are never stored: protection is asked for on the command line.
-    s.Security = false;
-    // Opening the finished file is the wizard's habit, not a tool's.
-    s.ViewFile = false;
-    return s;
+    return toolSettings(s);
 }
 
 Request parse(const QStringList &arguments)
