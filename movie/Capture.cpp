@@ -90,3 +90,12 @@ TCaptureResult CaptureFileFrames(swf::Player &player, QSize stage, int first, in
     }
     return result;
 }
+
+QString CaptureNotice(const swf::Movie &movie)
+{
+    const swf::ScriptUse &s = movie.scripts;
+    if (s.abcScripts == 0 && s.symbolClasses == 0 && s.fonts4 == 0)
+        return {};
+    return QStringLiteral("This movie is made by ActionScript 3, which Tessory does not run: its frames may come out "
+                          "blank or partial.");
+}

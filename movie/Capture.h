@@ -13,6 +13,7 @@
 
 namespace swf {
 class Player;
+struct Movie;
 }
 
 inline constexpr int kCaptureResolution = 150;
@@ -52,3 +53,8 @@ QString CaptureSizeProblem(QSize stage);
 // large to draw at 150 dpi captures nothing and says so.
 TCaptureResult CaptureFileFrames(swf::Player &player, QSize stage, int first, int last, TSceneInfo &scene,
                                  const TCaptureProgress &progress = {});
+
+// One sentence for the capture step when the movie's frames are made by
+// ActionScript 3, which the engine does not run (they come out blank or
+// partial); empty otherwise.
+QString CaptureNotice(const swf::Movie &movie);

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QScreen>
@@ -87,6 +88,15 @@ void TStep2Form::FormCreate()
     for (QWidget *w : {static_cast<QWidget *>(step.lblEndFrame), static_cast<QWidget *>(step.lblCapturingFrames),
                        static_cast<QWidget *>(step.bitbtnCancel)})
         add(w, true, true, false, false, false);
+
+    m_notice = new QLabel(step.pnlShock);
+    m_notice->setObjectName(QStringLiteral("lblMovieNotice"));
+    m_notice->setWordWrap(true);
+    m_notice->setMargin(3);
+    m_notice->setAutoFillBackground(true);
+    m_notice->setBackgroundRole(QPalette::ToolTipBase);
+    m_notice->setForegroundRole(QPalette::ToolTipText);
+    m_notice->hide();
 
     connect(step.cmbxCaptureMethod, &QComboBox::activated, this, &TStep2Form::cmbxCaptureMethodChange);
     connect(step.cmbxSWFFile, &QComboBox::activated, this, &TStep2Form::cmbxSWFFileChange);
@@ -240,6 +250,7 @@ void TStep2Form::OpenMovie(const QString &path)
     step.Shock->setGeometry((panel.width() - stageWidth) / 2, (panel.height() - stageHeight) / 2, stageWidth,
                             stageHeight);
     step.Shock->activateWindow();
+    ShowMovieNotice();
 
     if (step.cmbxCaptureMethod->currentIndex() == cmScreen) {
         step.btnPlay->setEnabled(true);
@@ -268,6 +279,23 @@ void TStep2Form::OpenMovie(const QString &path)
     }
     trbarPlayProgressChange();
     bitbtnNext()->setEnabled(true);
+}
+
+void TStep2Form::ShowMovieNotice()
+{
+    const auto movie = step.Shock->ShownMovie();
+    const QString text = movie ? CaptureNotice(*movie) : QString();
+    m_notice->setText(text);
+    m_notice->setToolTip(text);
+    if (text.isEmpty()) {
+        m_notice->hide();
+        return;
+    }
+    const int width = step.pnlShock->width();
+    const int height = m_notice->heightForWidth(width);
+    m_notice->setGeometry(0, step.pnlShock->height() - height, width, height);
+    m_notice->show();
+    m_notice->raise();
 }
 
 void TStep2Form::ResetMovie()

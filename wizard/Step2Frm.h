@@ -11,6 +11,8 @@
 class QFileDialog;
 class QToolButton;
 
+class QLabel;
+
 class TStep2Form : public TBaseWizardForm {
     Q_OBJECT
 public:
@@ -81,6 +83,11 @@ private:
     void ResizeStep(int width, int height);
     // Opens the movie handed over while other work ran, once it is done.
     void OpenPendingMovie(bool showStep);
+    // The notice along the player's bottom edge: what the movie relies on
+    // that is not drawn; hidden when there is nothing to say.
+    void ShowMovieNotice();
+
+    QLabel *m_notice = nullptr;
 
     QWidget *m_content = nullptr;
     QSize m_contentDesign;       // the content's size as designed (minimum)

@@ -68,7 +68,8 @@ void appendLE(QByteArray &out, uint32_t value, int size)
 
 // An uncompressed movie: header with a rectangle of nbits-wide values, one
 // ShowFrame and the End tag.
-QByteArray PlainMovie(uint32_t xmax, uint32_t ymax, uint16_t frameCount, int nbits = 15)
+// tags: whole tags (header included) put before the first frame.
+QByteArray PlainMovie(uint32_t xmax, uint32_t ymax, uint16_t frameCount, int nbits = 15, const QByteArray &tags = {})
 {
     Bits rect;
     rect.put(uint32_t(nbits), 5);
@@ -78,6 +79,7 @@ QByteArray PlainMovie(uint32_t xmax, uint32_t ymax, uint16_t frameCount, int nbi
     body.append('\0');           // frame rate fraction
     body.append(char(12));       // frame rate
     appendLE(body, frameCount, 2);
+    body.append(tags);
     for (uint16_t i = 0; i < frameCount; ++i)
         appendLE(body, (1 << 6) | 0, 2); // ShowFrame
     appendLE(body, 0, 2);                // End
@@ -201,6 +203,8 @@ private slots:
     void step2RefusedEntry_data();
     void step2RefusedEntry();
     void step2OfferedMovie();
+    void step2MovieNotice_data();
+    void step2MovieNotice();
 
     void step3Filters_data();
     void step3Filters();
@@ -792,6 +796,46 @@ void Steps234Test::step2OfferedMovie()
     }
     // The form is gone: the offer is refused instead of reaching it.
     QVERIFY(!OfferMovieToCaptureStep(good, false));
+}
+
+void Steps234Test::step2MovieNotice_data()
+{
+    QTest::addColumn<QByteArray>("tags");
+    QTest::addColumn<bool>("shown");
+
+    const auto tag = [](int code, int length) {
+        QByteArray t;
+        appendLE(t, uint32_t(code << 6 | length), 2);
+        return t + QByteArray(length, '\0');
+    };
+    QTest::newRow("no scripts") << QByteArray() << false;
+    QTest::newRow("ActionScript 3 code") << tag(82, 8) << true;
+    QTest::newRow("ActionScript 3 classes") << tag(76, 2) << true;
+    QTest::newRow("a sprite's init script only") << tag(59, 3) << false;
+}
+
+void Steps234Test::step2MovieNotice()
+{
+    QFETCH(QByteArray, tags);
+    QFETCH(bool, shown);
+
+    SetUpModel(true);
+    QTemporaryDir dir;
+    TStep2Form form;
+    form.show();
+    // A movie with the notice first, so the one under test must also clear it.
+    QVERIFY(form.OpenSwfFile(WriteFile(dir, "as3.swf", PlainMovie(11000, 8000, 2, 15, QByteArray::fromHex("8814") + QByteArray(8, '\0'))), false));
+    QVERIFY(form.OpenSwfFile(WriteFile(dir, "movie.swf", PlainMovie(11000, 8000, 2, 15, tags)), false));
+    auto *notice = form.findChild<QLabel *>("lblMovieNotice");
+    QVERIFY(notice);
+    QCOMPARE(notice->isVisible(), shown);
+    if (!shown)
+        return;
+    QVERIFY(notice->text().startsWith("This movie is made by ActionScript 3"));
+    // Along the player's bottom edge, its whole text in sight.
+    QCOMPARE(notice->geometry().bottom(), form.step.pnlShock->height() - 1);
+    QCOMPARE(notice->width(), form.step.pnlShock->width());
+    QVERIFY(notice->height() >= notice->heightForWidth(notice->width()));
 }
 
 // ---------------------------------------------------------------- step 3
