@@ -499,6 +499,14 @@ struct Renderer::Impl {
         const QSize size = video.width > 0 && video.height > 0 ? QSize(video.width, video.height) : picture;
         return QRectF(0, 0, size.width() * 20.0, size.height() * 20.0);
     }
+    // Without anti-aliasing the player gives a pixel whose centre lies on an
+    // edge to the area right of or below the edge; the rasterizer here gives
+    // it to the other side, so filled areas move by a hair up and left.
+    QTransform aliasedFill(const QTransform &toSurface) const
+    {
+        constexpr double kTie = -1.0 / 32;
+        return quality == StageQuality::Low ? toSurface * QTransform::fromTranslate(kTie, kTie) : toSurface;
+    }
     void setHints(QPainter &p) const
     {
         const bool aa = quality != StageQuality::Low;

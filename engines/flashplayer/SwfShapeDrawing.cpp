@@ -234,7 +234,7 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
         const bool together =
             !mask && shape.fills[l].size() > 1 && shape.sharedEdges[l] && quality != StageQuality::Low;
         if (!together || !fillTogether(s, shape, l, world, cx)) {
-            p.setWorldTransform(s.toSurface(world));
+            p.setWorldTransform(aliasedFill(s.toSurface(world)));
             for (const PreparedFill &fill : shape.fills[l])
                 fillOne(p, fill, cx, mask);
         }
@@ -263,7 +263,9 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
                 pen.setWidthF(1);
                 p.strokePath(stroke.path, pen);
             } else {
+                p.setWorldTransform(aliasedFill(s.toSurface(world)));
                 p.fillPath(outlineOf(stroke, pen), brush);
+                p.setWorldTransform(s.toSurface(world));
             }
             if (opacity != 1)
                 p.setOpacity(1);

@@ -817,6 +817,25 @@ TEST(PlayerRender, LowQualityDrawsNoIntermediateEdgeColours)
     EXPECT_GT(intermediates(player.renderImage(QSize(100, 100), swf::StageQuality::High)), 20);
 }
 
+TEST(PlayerRender, LowQualityGivesPixelsCentredOnAnEdgeToTheAreaRightOfAndBelowIt)
+{
+    // Edges at 10 and 1010 twips lie on the centres of pixels 0 and 50.
+    SwfWriter w = stageOf(100, 100);
+    defineSquare(w, 1, 10, 10, 1000, kRed);
+    defineSquare(w, 2, 1010, 10, 500, kBlue);
+    defineSquare(w, 3, 10, 1010, 500, {0, 255, 0, 255});
+    w.placeObject(1, 1, at(0, 0)).placeObject(2, 2, at(0, 0)).placeObject(3, 3, at(0, 0)).showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100), swf::StageQuality::Low);
+    const struct {
+        QPoint at;
+        QColor colour;
+    } cases[] = {{{0, 20}, Qt::red}, {{20, 0}, Qt::red},     {{49, 20}, Qt::red},         {{50, 20}, Qt::blue},
+                 {{74, 20}, Qt::blue}, {{75, 20}, kWhite},   {{20, 49}, Qt::red},         {{20, 50}, QColor(0, 255, 0)},
+                 {{20, 74}, QColor(0, 255, 0)}, {{20, 75}, kWhite}};
+    for (const auto &c : cases)
+        EXPECT_TRUE(colourNear(img, c.at.x(), c.at.y(), c.colour, 0));
+}
+
 } // namespace
 
 TEST(PlayerRender, PicturesStayWithinTheSizeLimitAndTheLargestScaleFits)
