@@ -9,13 +9,10 @@
 #include <cstring>
 
 namespace swf {
-QBrush Renderer::Impl::gradientBrush(const FillStyle &fill, const Cx &cx) const
+// The gradient's colours in the player's 256 flat steps; a single stop when
+// the gradient has one colour.
+QGradientStops Renderer::Impl::gradientStops(const Gradient &g, const Cx &cx)
 {
-    const Gradient &g = fill.gradient;
-    if (g.records.empty())
-        return Qt::NoBrush;
-    if (g.records.size() == 1)
-        return QBrush(cx.apply(g.records.front().color));
     // A record at or before the one it follows moves one step after it, so
     // that each gets a step of its own, as in the player; those pushed past
     // the end are never reached.
@@ -31,7 +28,7 @@ QBrush Renderer::Impl::gradientBrush(const FillStyle &fill, const Cx &cx) const
         records.push_back({ratio, r.color});
     }
     if (records.size() == 1)
-        return QBrush(cx.apply(records.front().color));
+        return {{0.0, cx.apply(records.front().color)}};
     // The player looks colours up in a table of 256 steps rather than
     // blending continuously: each step is one flat colour.
     const bool linearRgb = g.interpolation == InterpolationMode::LinearRgb;
@@ -57,9 +54,35 @@ QBrush Renderer::Impl::gradientBrush(const FillStyle &fill, const Cx &cx) const
         stops.append({i / 256.0, c});
         stops.append({(i + 1) / 256.0 - 1e-7, c});
     }
+    return stops;
+}
+
+QBrush Renderer::Impl::gradientBrush(const FillStyle &fill, const Cx &cx) const
+{
+    const Gradient &g = fill.gradient;
+    if (g.records.empty())
+        return Qt::NoBrush;
+    if (g.records.size() == 1)
+        return QBrush(cx.apply(g.records.front().color));
+    QByteArray key;
+    key.reserve(qsizetype(g.records.size() * 5 + 1 + sizeof(Cx)));
+    for (const GradientRecord &r : g.records)
+        key.append(char(r.ratio)).append(char(r.color.red)).append(char(r.color.green)).append(char(r.color.blue))
+            .append(char(r.color.alpha));
+    key.append(char(g.interpolation));
+    key.append(reinterpret_cast<const char *>(&cx), sizeof(Cx));
+    auto found = gradientSteps.find(key);
+    if (found == gradientSteps.end()) {
+        if (gradientSteps.size() >= kMaxGradientSteps)
+            gradientSteps.clear();
+        found = gradientSteps.emplace(key, gradientStops(g, cx)).first;
+    }
+    const QGradientStops &stops = found->second;
+    if (stops.size() == 1)
+        return QBrush(stops.front().second);
     const QTransform m = g.matrix.toTransform();
     if (!m.isInvertible() || !finite(m))
-        return QBrush(cx.apply(records.back().color));
+        return QBrush(stops.back().second);
     std::unique_ptr<QGradient> gradient;
     if (fill.type == FillStyleType::LinearGradient) {
         gradient = std::make_unique<QLinearGradient>(-16384, 0, 16384, 0);
