@@ -187,8 +187,9 @@ void bevel(QImage &image, const GradientFilterData &g, double scale, const std::
         for (int x = 0; x < image.width(); ++x) {
             const QRgb src = line[x];
             const int a = qAlpha(src);
-            // -255 (shaded) .. 255 (lit)
-            const double slope = (plane.at(x + ox, y + oy, 0) - plane.at(x - ox, y - oy, 0)) * g.strength;
+            // -255 (shaded) .. 255 (lit); the light falls against the
+            // angle, so the side the angle points to is shaded.
+            const double slope = (plane.at(x - ox, y - oy, 0) - plane.at(x + ox, y + oy, 0)) * g.strength;
             QRgb b = colour(int(std::clamp(slope, -255.0, 255.0)));
             if (g.innerShadow)
                 b = scaled(b, a);

@@ -10,6 +10,8 @@
 #include "engines/flashplayer/SwfVideo.h"
 
 #include <QBrush>
+#include <QByteArray>
+#include <QGradient>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -396,6 +398,10 @@ struct Renderer::Impl {
     std::map<uint16_t, std::shared_ptr<PreparedShape>> shapes;
     std::map<std::pair<uint16_t, uint16_t>, std::shared_ptr<PreparedShape>> morphs;
     std::map<std::pair<uint16_t, uint32_t>, QPainterPath> glyphs;
+    // The 256 steps of a gradient, by its records, interpolation and
+    // colour transform: making them costs more than drawing the fill.
+    static constexpr size_t kMaxGradientSteps = 512;
+    mutable std::map<QByteArray, QGradientStops> gradientSteps;
     std::map<uint16_t, std::shared_ptr<PreparedText>> texts;
     // Decoders hold a few pictures each; a movie of many streams keeps the
     // most recently drawn.
@@ -448,6 +454,7 @@ struct Renderer::Impl {
     {
         return quality == StageQuality::Best || (quality == StageQuality::High && fillSmoothed);
     }
+    static QGradientStops gradientStops(const Gradient &g, const Cx &cx);
     QBrush gradientBrush(const FillStyle &fill, const Cx &cx) const;
     QBrush bitmapBrush(const FillStyle &fill, const Cx &cx, double &opacity);
     QBrush fillBrush(const FillStyle &fill, const Cx &cx, double &opacity);
@@ -498,6 +505,14 @@ struct Renderer::Impl {
     {
         const QSize size = video.width > 0 && video.height > 0 ? QSize(video.width, video.height) : picture;
         return QRectF(0, 0, size.width() * 20.0, size.height() * 20.0);
+    }
+    // Without anti-aliasing the player gives a pixel whose centre lies on an
+    // edge to the area right of or below the edge; the rasterizer here gives
+    // it to the other side, so filled areas move by a hair up and left.
+    QTransform aliasedFill(const QTransform &toSurface) const
+    {
+        constexpr double kTie = -1.0 / 32;
+        return quality == StageQuality::Low ? toSurface * QTransform::fromTranslate(kTie, kTie) : toSurface;
     }
     void setHints(QPainter &p) const
     {

@@ -9,6 +9,54 @@
 #include <cstring>
 
 namespace swf {
+// The gradient's colours in the player's 256 flat steps; a single stop when
+// the gradient has one colour.
+QGradientStops Renderer::Impl::gradientStops(const Gradient &g, const Cx &cx)
+{
+    // A record at or before the one it follows moves one step after it, so
+    // that each gets a step of its own, as in the player; those pushed past
+    // the end are never reached.
+    struct Stop {
+        int ratio;
+        Color color;
+    };
+    std::vector<Stop> records;
+    for (const GradientRecord &r : g.records) {
+        const int ratio = records.empty() ? r.ratio : std::max(int(r.ratio), records.back().ratio + 1);
+        if (ratio > 255)
+            break;
+        records.push_back({ratio, r.color});
+    }
+    if (records.size() == 1)
+        return {{0.0, cx.apply(records.front().color)}};
+    // The player looks colours up in a table of 256 steps rather than
+    // blending continuously: each step is one flat colour.
+    const bool linearRgb = g.interpolation == InterpolationMode::LinearRgb;
+    const auto lin = [](int v) { return std::pow(v / 255.0, 2.2); };
+    const auto srgb = [](double v) { return int(std::lround(std::pow(v, 1 / 2.2) * 255)); };
+    const auto mix = [&](const QColor &a, const QColor &b, double t) {
+        const auto along = [&](int x, int y) {
+            return linearRgb ? srgb(lin(x) + (lin(y) - lin(x)) * t) : int(std::lround(x + (y - x) * t));
+        };
+        return QColor(along(a.red(), b.red()), along(a.green(), b.green()), along(a.blue(), b.blue()),
+                      int(std::lround(a.alpha() + (b.alpha() - a.alpha()) * t)));
+    };
+    QGradientStops stops;
+    stops.reserve(512);
+    size_t k = 0;
+    for (int i = 0; i < 256; ++i) {
+        while (k + 1 < records.size() && records[k + 1].ratio <= i)
+            ++k;
+        QColor c = cx.apply(records[k].color);
+        if (k + 1 < records.size() && i > records[k].ratio)
+            c = mix(c, cx.apply(records[k + 1].color),
+                    (i - records[k].ratio) / double(records[k + 1].ratio - records[k].ratio));
+        stops.append({i / 256.0, c});
+        stops.append({(i + 1) / 256.0 - 1e-7, c});
+    }
+    return stops;
+}
+
 QBrush Renderer::Impl::gradientBrush(const FillStyle &fill, const Cx &cx) const
 {
     const Gradient &g = fill.gradient;
@@ -16,40 +64,25 @@ QBrush Renderer::Impl::gradientBrush(const FillStyle &fill, const Cx &cx) const
         return Qt::NoBrush;
     if (g.records.size() == 1)
         return QBrush(cx.apply(g.records.front().color));
-    std::vector<GradientRecord> records = g.records;
-    std::stable_sort(records.begin(), records.end(),
-                     [](const GradientRecord &a, const GradientRecord &b) { return a.ratio < b.ratio; });
-    QGradientStops stops;
-    double last = -1;
-    const auto add = [&](double at, const QColor &c) {
-        // Equal positions make hard edges; keep them in order.
-        at = std::clamp(std::max(at, last + 1e-6), 0.0, 1.0);
-        if (at <= last)
-            return;
-        stops.append({at, c});
-        last = at;
-    };
-    const bool linearRgb = g.interpolation == InterpolationMode::LinearRgb;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const QColor c = cx.apply(records[i].color);
-        if (linearRgb && i > 0) {
-            const QColor p = cx.apply(records[i - 1].color);
-            const auto lin = [](int v) { return std::pow(v / 255.0, 2.2); };
-            const auto srgb = [](double v) { return int(std::lround(std::pow(v, 1 / 2.2) * 255)); };
-            for (int k = 1; k < 8; ++k) {
-                const double t = k / 8.0;
-                const double at = (records[i - 1].ratio + (records[i].ratio - records[i - 1].ratio) * t) / 255.0;
-                add(at, QColor(srgb(lin(p.red()) + (lin(c.red()) - lin(p.red())) * t),
-                               srgb(lin(p.green()) + (lin(c.green()) - lin(p.green())) * t),
-                               srgb(lin(p.blue()) + (lin(c.blue()) - lin(p.blue())) * t),
-                               int(std::lround(p.alpha() + (c.alpha() - p.alpha()) * t))));
-            }
-        }
-        add(records[i].ratio / 255.0, c);
+    QByteArray key;
+    key.reserve(qsizetype(g.records.size() * 5 + 1 + sizeof(Cx)));
+    for (const GradientRecord &r : g.records)
+        key.append(char(r.ratio)).append(char(r.color.red)).append(char(r.color.green)).append(char(r.color.blue))
+            .append(char(r.color.alpha));
+    key.append(char(g.interpolation));
+    key.append(reinterpret_cast<const char *>(&cx), sizeof(Cx));
+    auto found = gradientSteps.find(key);
+    if (found == gradientSteps.end()) {
+        if (gradientSteps.size() >= kMaxGradientSteps)
+            gradientSteps.clear();
+        found = gradientSteps.emplace(key, gradientStops(g, cx)).first;
     }
+    const QGradientStops &stops = found->second;
+    if (stops.size() == 1)
+        return QBrush(stops.front().second);
     const QTransform m = g.matrix.toTransform();
     if (!m.isInvertible() || !finite(m))
-        return QBrush(cx.apply(records.back().color));
+        return QBrush(stops.back().second);
     std::unique_ptr<QGradient> gradient;
     if (fill.type == FillStyleType::LinearGradient) {
         gradient = std::make_unique<QLinearGradient>(-16384, 0, 16384, 0);
@@ -224,7 +257,7 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
         const bool together =
             !mask && shape.fills[l].size() > 1 && shape.sharedEdges[l] && quality != StageQuality::Low;
         if (!together || !fillTogether(s, shape, l, world, cx)) {
-            p.setWorldTransform(s.toSurface(world));
+            p.setWorldTransform(aliasedFill(s.toSurface(world)));
             for (const PreparedFill &fill : shape.fills[l])
                 fillOne(p, fill, cx, mask);
         }
@@ -253,7 +286,9 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
                 pen.setWidthF(1);
                 p.strokePath(stroke.path, pen);
             } else {
+                p.setWorldTransform(aliasedFill(s.toSurface(world)));
                 p.fillPath(outlineOf(stroke, pen), brush);
+                p.setWorldTransform(s.toSurface(world));
             }
             if (opacity != 1)
                 p.setOpacity(1);

@@ -85,6 +85,35 @@ bool isKeyFrame(uint8_t codec, const QByteArray &data)
     return false;
 }
 
+// Studio-range BT.601 in 16.16 fixed point, rounded, each chroma sample
+// spread over its 2 x 2 pixels unfiltered: the player's own conversion,
+// which the scaler's rounding misses by a level here and there.
+QImage fromYuv420(const AVFrame &f, bool alpha)
+{
+    QImage image(f.width, f.height, QImage::Format_ARGB32);
+    if (image.isNull())
+        return image;
+    const auto level = [](int v) { return std::clamp((v + 32768) >> 16, 0, 255); };
+    for (int y = 0; y < f.height; ++y) {
+        const uint8_t *luma = f.data[0] + ptrdiff_t(y) * f.linesize[0];
+        const uint8_t *cb = f.data[1] + ptrdiff_t(y / 2) * f.linesize[1];
+        const uint8_t *cr = f.data[2] + ptrdiff_t(y / 2) * f.linesize[2];
+        const uint8_t *a = alpha ? f.data[3] + ptrdiff_t(y) * f.linesize[3] : nullptr;
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < f.width; ++x) {
+            const int c = 76309 * (luma[x] - 16);
+            const int d = cb[x / 2] - 128;
+            const int e = cr[x / 2] - 128;
+            out[x] = qRgba(level(c + 104597 * e), level(c - 25675 * d - 53279 * e), level(c + 132201 * d),
+                           a ? a[x] : 255);
+        }
+    }
+    if (alpha)
+        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied); // opaque: the same pixels
+    return image;
+}
+
 constexpr int kScalerAlign = 64;
 constexpr int kScalerSlackRows = 2;
 
@@ -190,6 +219,10 @@ struct VideoDecoder::Impl {
         if (w <= 0 || h <= 0 || qint64(w) * h > kMaxPixels)
             return false;
         const auto format = AVPixelFormat(received->format);
+        if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVA420P) {
+            picture = fromYuv420(*received, format == AV_PIX_FMT_YUVA420P);
+            return !picture.isNull();
+        }
         scaler = sws_getCachedContext(scaler, w, h, format, w, h, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
                                       nullptr);
         if (!scaler)

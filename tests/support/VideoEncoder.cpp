@@ -6,6 +6,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -90,6 +91,32 @@ std::vector<QByteArray> encodeVideo(TestVideoCodec codec, const std::vector<QIma
     if (out.size() != pictures.size())
         throw std::runtime_error("video encoder: not one packet per picture");
     return out;
+}
+
+} // namespace swftest
+
+namespace swftest {
+
+std::array<int, 3> decodedYuv(const QByteArray &h263Packet, QPoint at)
+{
+    const AVCodec *decoder = avcodec_find_decoder(AV_CODEC_ID_FLV1);
+    if (!decoder)
+        throw std::runtime_error("video decoder: none for Sorenson H.263");
+    Context context(avcodec_alloc_context3(decoder));
+    Packet packet(av_packet_alloc());
+    Frame frame(av_frame_alloc());
+    if (!context || !packet || !frame)
+        throw std::runtime_error("video decoder: out of memory");
+    check(avcodec_open2(context.get(), decoder, nullptr), "opening the decoder");
+    check(av_new_packet(packet.get(), int(h263Packet.size())), "allocating a packet");
+    std::memcpy(packet->data, h263Packet.constData(), size_t(h263Packet.size()));
+    check(avcodec_send_packet(context.get(), packet.get()), "sending a packet");
+    check(avcodec_receive_frame(context.get(), frame.get()), "receiving a picture");
+    if (frame->format != AV_PIX_FMT_YUV420P)
+        throw std::runtime_error("video decoder: not a 4:2:0 picture");
+    return {frame->data[0][at.y() * frame->linesize[0] + at.x()],
+            frame->data[1][at.y() / 2 * frame->linesize[1] + at.x() / 2],
+            frame->data[2][at.y() / 2 * frame->linesize[2] + at.x() / 2]};
 }
 
 } // namespace swftest

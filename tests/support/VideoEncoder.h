@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPoint>
 
+#include <array>
 #include <vector>
 
 namespace swftest {
@@ -14,5 +16,9 @@ enum class TestVideoCodec { SorensonH263, ScreenVideo };
 // One packet per picture (all of one size), a key frame every keyInterval
 // pictures. Throws std::runtime_error when the encoder is missing or fails.
 std::vector<QByteArray> encodeVideo(TestVideoCodec codec, const std::vector<QImage> &pictures, int keyInterval);
+
+// The Y, Cb and Cr samples at a pixel of a Sorenson H.263 key frame, as
+// libavcodec decodes it. Throws std::runtime_error on failure.
+std::array<int, 3> decodedYuv(const QByteArray &h263Packet, QPoint at);
 
 } // namespace swftest

@@ -208,18 +208,26 @@ namespace {
 
 TEST(PlayerEffects, BevelLightsOneSideAndShadesTheOther)
 {
-    // Inner bevel, white light from the top left (45 degrees), black shade.
-    TagBody bevel;
-    bevel.ui8(3).rgba(0, 0, 0, 255).rgba(255, 255, 255, 255).fixed(4).fixed(4).fixed(M_PI / 4).fixed(3).fixed8(1)
-        .ui8(0x80 | 0x20 | 1);
-    const QImage img = drawFiltered(SwfFilter::list({bevel.bytes()}));
-    const QColor lit = img.pixelColor(31, 31);
-    const QColor shaded = img.pixelColor(68, 68);
-    EXPECT_GT(lit.green(), 60) << "the lit edge turns towards white";
-    EXPECT_LT(shaded.red(), 200) << "the shaded edge darkens";
-    EXPECT_EQ(shaded.green(), 0);
-    EXPECT_TRUE(colourNear(img, 50, 50, Qt::red, 0)) << "the flat middle keeps its colour";
-    EXPECT_TRUE(colourNear(img, 20, 20, kWhite, 0)) << "an inner bevel stays inside";
+    // Inner bevel, black shade and white light; the side the angle points to
+    // gets the light.
+    struct Case {
+        double angle;
+        QPoint lit, shaded;
+    };
+    for (const Case &c : {Case{M_PI / 4, {68, 68}, {31, 31}}, Case{0, {68, 50}, {31, 50}},
+                          Case{M_PI / 2, {50, 68}, {50, 31}}, Case{M_PI, {31, 50}, {68, 50}}}) {
+        TagBody bevel;
+        bevel.ui8(3).rgba(0, 0, 0, 255).rgba(255, 255, 255, 255).fixed(4).fixed(4).fixed(c.angle).fixed(3).fixed8(1)
+            .ui8(0x80 | 0x20 | 1);
+        const QImage img = drawFiltered(SwfFilter::list({bevel.bytes()}));
+        const QColor lit = img.pixelColor(c.lit);
+        const QColor shaded = img.pixelColor(c.shaded);
+        EXPECT_GT(lit.green(), 60) << "angle " << c.angle << ": the lit edge turns towards white";
+        EXPECT_LT(shaded.red(), 200) << "angle " << c.angle << ": the shaded edge darkens";
+        EXPECT_EQ(shaded.green(), 0) << "angle " << c.angle;
+        EXPECT_TRUE(colourNear(img, 50, 50, Qt::red, 0)) << "the flat middle keeps its colour";
+        EXPECT_TRUE(colourNear(img, 20, 20, kWhite, 0)) << "an inner bevel stays inside";
+    }
 }
 
 TEST(PlayerEffects, ConvolutionFilterAppliesItsKernel)

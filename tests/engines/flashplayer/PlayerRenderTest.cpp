@@ -202,6 +202,59 @@ TEST(PlayerRender, GradientSpreadModes)
     EXPECT_TRUE(colourNear(drawFill(gradient(0x10, scale, 500, 1)), 62, 50, mix(Qt::red, Qt::blue, 0.75), 6));
 }
 
+// A linear gradient whose 256 steps are the pixels of a 256-pixel stage,
+// drawn at the given zoom.
+QImage drawSteps(const std::vector<SwfGradientStop> &stops, int zoom = 1)
+{
+    SwfWriter w = stageOf(256, 10);
+    SwfFillStyle fill = gradient(0x10, 5120 / 32768.0, 2560);
+    fill.stops = stops;
+    SwfShape shape;
+    shape.styles.fills = {fill};
+    shape.setStyles(0u, 1u).moveTo(0, 0).polygon({{5120, 0}, {0, 200}, {-5120, 0}, {0, -200}});
+    w.defineShape(3, 1, {0, 5120, 0, 200}, shape);
+    w.placeObject2(SwfPlace{.depth = 1, .characterId = 1}).showFrame();
+    return swf::Player(load(w)).renderImage(QSize(256 * zoom, 10 * zoom));
+}
+
+TEST(PlayerRender, GradientRecordsThatDoNotAdvanceTakeAStepEach)
+{
+    const QColor green(0, 255, 0), white(255, 255, 255);
+    struct Case {
+        const char *what;
+        std::vector<SwfGradientStop> stops;
+        std::vector<std::pair<int, QColor>> expected; // pixel, colour
+    };
+    const std::vector<Case> cases{
+        {"repeated ratios",
+         {{0, {255, 0, 0, 255}}, {100, {0, 255, 0, 255}}, {100, {0, 0, 255, 255}}, {100, {255, 255, 255, 255}},
+          {200, {0, 0, 0, 255}}},
+         {{100, green}, {101, Qt::blue}, {102, white}, {151, mix(white, Qt::black, 49 / 98.0)}, {230, Qt::black}}},
+        {"a ratio going back",
+         {{0, {255, 0, 0, 255}}, {200, {0, 255, 0, 255}}, {100, {0, 0, 255, 255}}},
+         {{150, mix(Qt::red, green, 150 / 200.0)}, {201, Qt::blue}, {240, Qt::blue}}},
+        {"pushed past the end",
+         {{0, {255, 0, 0, 255}}, {255, {0, 255, 0, 255}}, {255, {0, 0, 255, 255}}},
+         {{255, green}, {128, mix(Qt::red, green, 128 / 255.0)}}},
+    };
+    for (const Case &c : cases) {
+        const QImage img = drawSteps(c.stops);
+        for (const auto &[x, colour] : c.expected)
+            EXPECT_TRUE(colourNear(img, x, 5, colour, 1)) << c.what << ", pixel " << x;
+    }
+}
+
+TEST(PlayerRender, GradientsShowTheirStepsFlat)
+{
+    // Black to white in two steps, zoomed in four times: each step of the
+    // 256 covers four pixels of one colour instead of a blend.
+    const QImage img = drawSteps({{0, {0, 0, 0, 255}}, {2, {255, 255, 255, 255}}}, 4);
+    for (const auto &[step, level] : std::vector<std::pair<int, int>>{{0, 0}, {1, 128}, {2, 255}, {3, 255}}) {
+        for (int k : {1, 2})
+            EXPECT_TRUE(colourNear(img, 4 * step + k, 20, QColor(level, level, level), 1)) << "step " << step;
+    }
+}
+
 TEST(PlayerRender, LinearRgbGradientsAreLighterInTheMiddle)
 {
     SwfFillStyle fill = gradient(0x10, 2000 / 32768.0, 1000);
@@ -762,6 +815,25 @@ TEST(PlayerRender, LowQualityDrawsNoIntermediateEdgeColours)
     EXPECT_EQ(intermediates(player.renderImage(QSize(100, 100), swf::StageQuality::Low)), 0);
     EXPECT_GT(intermediates(player.renderImage(QSize(100, 100), swf::StageQuality::Medium)), 20);
     EXPECT_GT(intermediates(player.renderImage(QSize(100, 100), swf::StageQuality::High)), 20);
+}
+
+TEST(PlayerRender, LowQualityGivesPixelsCentredOnAnEdgeToTheAreaRightOfAndBelowIt)
+{
+    // Edges at 10 and 1010 twips lie on the centres of pixels 0 and 50.
+    SwfWriter w = stageOf(100, 100);
+    defineSquare(w, 1, 10, 10, 1000, kRed);
+    defineSquare(w, 2, 1010, 10, 500, kBlue);
+    defineSquare(w, 3, 10, 1010, 500, {0, 255, 0, 255});
+    w.placeObject(1, 1, at(0, 0)).placeObject(2, 2, at(0, 0)).placeObject(3, 3, at(0, 0)).showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100), swf::StageQuality::Low);
+    const struct {
+        QPoint at;
+        QColor colour;
+    } cases[] = {{{0, 20}, Qt::red}, {{20, 0}, Qt::red},     {{49, 20}, Qt::red},         {{50, 20}, Qt::blue},
+                 {{74, 20}, Qt::blue}, {{75, 20}, kWhite},   {{20, 49}, Qt::red},         {{20, 50}, QColor(0, 255, 0)},
+                 {{20, 74}, QColor(0, 255, 0)}, {{20, 75}, kWhite}};
+    for (const auto &c : cases)
+        EXPECT_TRUE(colourNear(img, c.at.x(), c.at.y(), c.colour, 0));
 }
 
 } // namespace

@@ -113,6 +113,26 @@ TEST(PlayerVideo, PicturesOfEverySizeConvertWithinTheirOwnMemory)
     }
 }
 
+TEST(PlayerVideo, ColoursConvertWithStudioRangeLevelsRoundedToTheNearest)
+{
+    const QSize size(32, 32);
+    const std::vector<QColor> colours{QColor(250, 200, 120), QColor(30, 90, 200), QColor(140, 20, 60),
+                                      QColor(16, 240, 16),   QColor(200, 200, 200), QColor(90, 60, 230)};
+    const auto packets = encodeVideo(TestVideoCodec::SorensonH263, pictures(colours, size), 1);
+    swf::Player player(videoMovie(kSorenson, packets, size));
+    for (int frame = 0; frame < int(colours.size()); ++frame) {
+        const auto [y, cb, cr] = decodedYuv(packets[size_t(frame)], QPoint(4, 4));
+        const auto level = [](double v) { return int(std::clamp(std::lround(v), 0L, 255L)); };
+        const double luma = 1.164383 * (y - 16);
+        const QColor expected(level(luma + 1.596027 * (cr - 128)),
+                              level(luma - 0.391762 * (cb - 128) - 0.812968 * (cr - 128)),
+                              level(luma + 2.017232 * (cb - 128)));
+        player.gotoFrame(frame);
+        // The stage at the stream's size: one picture pixel per image pixel.
+        EXPECT_TRUE(colourNear(player.renderImage(QSize(200, 100)), 4, 4, expected, 0)) << "frame " << frame;
+    }
+}
+
 TEST(PlayerVideo, StreamsFillTheirDeclaredSizeAndMasksAndTintsApply)
 {
     // Pictures of 64 x 48 in a stream declared 32 x 24: drawn at that size.
