@@ -51,9 +51,14 @@ home=$root/home
 mkdir -p "$home/work"
 cp "$demo" "$home/work/demo.swf"
 cd "$home/work"
+# A sanitizer build's options pass through: they are the run's, not the build folder's.
+sanitizer=()
+for v in ASAN_OPTIONS UBSAN_OPTIONS; do
+  [ -z "${!v:-}" ] || sanitizer+=("$v=${!v}")
+done
 run() {
   env -i HOME="$home" XDG_CONFIG_HOME="$home/.config" TMPDIR="$home" PATH="$usr/bin:/usr/bin:/bin" \
-    QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$@"
+    QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "${sanitizer[@]}" "$@"
 }
 
 run kavrel-sheet --help > help.txt || fail "kavrel-sheet --help failed"
