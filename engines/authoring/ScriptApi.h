@@ -1,5 +1,5 @@
 #pragma once
-// The part of the authoring tool's script interface that command scripts
+// The subset of the authoring tool's script interface that command scripts
 // here use: fl, its document, the document's timelines with their layers
 // and frames, publishing, fl.trace and alert. Reading or writing a name this
 // host does not offer throws, so a script never goes on with undefined.

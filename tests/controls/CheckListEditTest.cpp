@@ -11,21 +11,12 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "support/WidgetApp.h"
+
 #include <optional>
 #include <tuple>
 
 namespace {
-
-// Made once and never destroyed: a static one would go after the platform
-// plugin it needs.
-void app()
-{
-    static int argc = 1;
-    static char name[] = "controls_tests";
-    static char *argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 QListWidget *openList()
 {
@@ -56,7 +47,7 @@ struct HideSpy : QObject {
 
 class CheckListEditShown : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { app(); }
+    static void SetUpTestSuite() { EnsureWidgetApplication(); }
     void SetUp() override
     {
         window.setGeometry(QRect(QPoint(), QSize(300, 200)).translated(screen().center() - QPoint(150, 100)));
@@ -219,7 +210,7 @@ TEST_F(CheckListEditShown, OnChangeSeesTheStatesOfTheNewTextAndVersionIsReadOnly
 
 TEST(CheckListEditDirection, UpWithoutRoomBelowDownWithoutRoomAboveOtherwiseAsSet)
 {
-    app();
+    EnsureWidgetApplication();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     TCheckListEdit edit;
     edit.SetItems({"a"});

@@ -6,20 +6,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "support/WidgetApp.h"
+
 #include <memory>
 
 namespace {
-
-// Made once and never destroyed: a static one would go after the platform
-// plugin it needs.
-void app()
-{
-    static int argc = 1;
-    static char name[] = "controls_tests";
-    static char *argv[] = {name, nullptr};
-    if (!QApplication::instance())
-        new QApplication(argc, argv);
-}
 
 bool near(QRgb a, QColor b, int tolerance = 24)
 {
@@ -43,7 +34,7 @@ TEST(ThumbnailFit, NeverEnlargedShrunkByTheLongerRelativeSideCentred)
 
 class ThumbnailListShown : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { app(); }
+    static void SetUpTestSuite() { EnsureWidgetApplication(); }
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
