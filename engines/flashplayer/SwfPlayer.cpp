@@ -81,7 +81,12 @@ int Player::currentFrame() const
 
 void Player::gotoFrame(int n)
 {
-    d->seeker.seek(n);
+    d->seeker.seek(std::clamp(n, 0, frameCount() - 1));
+}
+
+void Player::playTo(int ticks)
+{
+    d->seeker.seek(ticks);
 }
 
 void Player::nextFrame()

@@ -60,6 +60,11 @@ public:
     // frames on from the first would; stepping forward one frame at a time
     // costs one frame's work, jumping uses kept snapshots.
     void gotoFrame(int n);
+    // The state after `ticks` frames shown from the first, clamped to 0 and
+    // kMaxPlayedFrames - 1.
+    // Past the main timeline's last frame it starts over while sprites play
+    // on, so a one-frame movie's animations still move.
+    void playTo(int ticks);
     // The next frame, back to the first after the last.
     void nextFrame();
 

@@ -472,9 +472,9 @@ void FrameSeeker::step()
     keep();
 }
 
-void FrameSeeker::seek(int frame)
+void FrameSeeker::seek(int tick)
 {
-    const int n = std::clamp(frame, 0, frameCount() - 1);
+    const int n = std::clamp(tick, 0, kMaxPlayedFrames - 1);
     if (n == m_state.tick)
         return;
     // The nearest snapshot at or before n, unless playing on from here is

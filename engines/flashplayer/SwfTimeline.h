@@ -139,9 +139,10 @@ public:
 
     int frameCount() const { return m_timeline.frameCount(); }
     const TimelineState &state() const { return m_state; }
-    // To the state after `frame` frames from the first (its tick), clamped
-    // into range.
-    void seek(int frame);
+    // To the state after `tick` frames from the first; past the main
+    // timeline's last frame it starts over, as the player does. At most
+    // kMaxPlayedFrames - 1.
+    void seek(int tick);
 
     // Frame steps taken so far, for judging what seeking costs.
     uint64_t steps() const { return m_steps; }

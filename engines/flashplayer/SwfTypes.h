@@ -567,6 +567,11 @@ using Character = std::variant<Shape, MorphShape, Bitmap, Font, Text, EditText, 
 // unsmoothed bitmaps; High is the player's default.
 enum class StageQuality { Low, Medium, High, Best };
 
+// The most frames played from the first to reach one: over 12 hours at 24
+// frames a second. Each costs a frame's timeline work, so a frame number
+// in the billions would take hours.
+inline constexpr int kMaxPlayedFrames = 1 << 20;
+
 // ---- the movie ----
 
 enum class Compression : uint8_t { None, Zlib, Lzma };

@@ -183,7 +183,7 @@ TEST_F(KavrelFramesTest, InfoNamesOneSceneWhenTheMovieHasNone)
 TEST_F(KavrelFramesTest, FrameNIsThePictureAfterNFramesLoopingPastTheEnd)
 {
     // (N - 1) mod 3 picks the colour.
-    const std::pair<QString, int> cases[] = {{"1", 0}, {"2", 1}, {"3", 2}, {"4", 0}, {"8", 1}, {"2147483647", 0}};
+    const std::pair<QString, int> cases[] = {{"1", 0}, {"2", 1}, {"3", 2}, {"4", 0}, {"8", 1}, {"1048576", 0}};
     for (const auto &[n, colour] : cases) {
         const QString out = path("f" + n + ".png");
         const Outcome r = run({colours, "--frame", n, "--out", out});
@@ -259,7 +259,7 @@ TEST_F(KavrelFramesTest, UsageErrorsAreOneSentenceAndExitTwo)
         {colours, "--frame", "0", "--out", out},
         {colours, "--frame", "-2", "--out", out},
         {colours, "--frame", "1.5", "--out", out},
-        {colours, "--frame", "2147483648", "--out", out},
+        {colours, "--frame", "1048577", "--out", out},
         {colours, "--frame", "x", "--out", out},
         {colours, "--frame", "1"},
         {colours, "--frame"},

@@ -40,8 +40,9 @@ const char kHelp[] =
     "                     Frames count from 1; in names a backslash, a line break or\n"
     "                     another control character is written as \\\\, \\n or \\xHH.\n"
     "  --frame N          draws the picture shown after N frames have played from\n"
-    "                     the start (N from 1); past the last frame the movie starts\n"
-    "                     over, as the player does.\n"
+    "                     the start (N from 1 to 1048576); past the last frame the\n"
+    "                     main timeline starts over and its sprites play on, as the\n"
+    "                     player does.\n"
     "  --frames A-B       draws frames A to B the same way into DIR (created when\n"
     "                     missing) as frame-0001.png, frame-0002.png, ...: the number\n"
     "                     is the frame's N, with at least four digits (more when B\n"
@@ -88,12 +89,12 @@ struct Options {
     bool version = false;
 };
 
-// A frame number from 1 up to the largest int; 0 for anything else.
+// A frame number from 1 up to the most the player plays; 0 for anything else.
 qint64 frameNumber(const QString &text)
 {
     bool ok = false;
     const qint64 n = text.toLongLong(&ok);
-    if (!ok || n < 1 || n > std::numeric_limits<int>::max() || text.startsWith('+'))
+    if (!ok || n < 1 || n > swf::kMaxPlayedFrames || text.startsWith('+'))
         return 0;
     return n;
 }
@@ -160,14 +161,17 @@ Options parse(const QStringList &args)
                 o.frame = n;
             else
                 throw UsageError{
-                    QStringLiteral("The frame number must be a whole number from 1 up, not \"%1\".").arg(value)};
+                    QStringLiteral("The frame number must be a whole number from 1 to %1, not \"%2\".")
+                        .arg(swf::kMaxPlayedFrames)
+                        .arg(value)};
         } else if (name == QLatin1String("--frames")) {
             const QStringList ends = value.split('-');
             const qint64 first = ends.size() == 2 ? frameNumber(ends[0]) : 0;
             const qint64 last = ends.size() == 2 ? frameNumber(ends[1]) : 0;
             if (first == 0 || last == 0 || first > last)
                 throw UsageError{
-                    QStringLiteral("The frame range must be A-B with whole numbers 1 <= A <= B, not \"%1\".")
+                    QStringLiteral("The frame range must be A-B with whole numbers 1 <= A <= B <= %1, not \"%2\".")
+                        .arg(swf::kMaxPlayedFrames)
                         .arg(value)};
             o.frames = std::pair{first, last};
         } else if (name == QLatin1String("--out")) {
@@ -360,11 +364,11 @@ int run(const Options &o)
     const swf::StageQuality quality = o.quality.value_or(swf::StageQuality::High);
     const int count = player.frameCount();
 
-    // Frame N is the picture after N frames: index N - 1, starting over
-    // after the last.
+    // Frame N is the picture after playing N frames from the first; past
+    // the last the main timeline starts over and sprites play on.
     const auto picture = [&]() { return player.renderImage(size, quality).convertToFormat(QImage::Format_RGB32); };
     if (o.frame) {
-        player.gotoFrame(int((*o.frame - 1) % count));
+        player.playTo(int(*o.frame - 1));
         return writePicture(picture(), *o.out, o) ? 0 : 1;
     }
 
@@ -383,10 +387,8 @@ int run(const Options &o)
     const bool progress = ::isatty(STDERR_FILENO) && pictures > 1;
     const int digits = std::max(4, int(QString::number(last).size()));
     const QString suffix = o.format == QLatin1String("jpg") ? QStringLiteral("jpg") : QStringLiteral("png");
-    player.gotoFrame(int((first - 1) % count));
     for (qint64 n = first; n <= last; ++n) {
-        if (n > first)
-            player.nextFrame();
+        player.playTo(int(n - 1));
         const QString name = QStringLiteral("frame-%1.%2").arg(n, digits, 10, QLatin1Char('0')).arg(suffix);
         if (!writePicture(picture(), dir.filePath(name), o))
             return 1;

@@ -161,6 +161,29 @@ TEST(PlayerTimeline, SpritesAdvanceOneFramePerParentFrameAndLoop)
     }
 }
 
+TEST(PlayerTimeline, PlayingPastTheLastMainFrameKeepsSpritesPlaying)
+{
+    // A one-frame movie whose only life is a sprite, and a two-frame one
+    // whose main timeline loops back onto the instance of its first frame.
+    for (const int mainFrames : {1, 2}) {
+        SwfWriter w = stageOf(100, 100);
+        defineSquare(w, 1, 200, 200, 400, kRed);
+        w.defineSprite(2, steppingSprite(3));
+        w.placeObject(2, 1, at(0, 0)).showFrame();
+        for (int i = 1; i < mainFrames; ++i)
+            w.showFrame();
+        swf::Player player(load(w));
+        for (int ticks : {0, 1, 2, 3, 7, 4, 8}) {
+            player.playTo(ticks);
+            EXPECT_EQ(player.currentFrame(), ticks);
+            EXPECT_EQ(spriteFrameShown(player.renderImage(QSize(100, 100)), 3), ticks % 3)
+                << mainFrames << " main frames, " << ticks << " played";
+        }
+        player.gotoFrame(5);
+        EXPECT_EQ(player.currentFrame(), mainFrames - 1) << "going to a main frame stays within the movie";
+    }
+}
+
 TEST(PlayerTimeline, MovingASpriteKeepsItsPlayPositionAndANewOneStartsOver)
 {
     SwfWriter w = stageOf(100, 100);
