@@ -14,10 +14,10 @@ constexpr int kMaxPasses = 3;
 constexpr int kMaxConvolutionCells = 15 * 15;
 constexpr int kMaxBlurWidth = 1024;
 
-int blurWidth(double blur, double scale)
+double blurWidth(double blur, double scale)
 {
     const double w = blur * scale;
-    return std::isfinite(w) ? int(std::lround(std::clamp(w, 0.0, double(kMaxBlurWidth)))) : 0;
+    return std::isfinite(w) ? std::clamp(w, 0.0, double(kMaxBlurWidth)) : 0;
 }
 
 int passesOf(uint8_t passes)
@@ -26,44 +26,47 @@ int passesOf(uint8_t passes)
 }
 
 // One box pass along a line of n samples spaced by step (in units of
-// channels-sized elements), every channel at once.
+// channels-sized elements), every channel at once. The player's box is
+// centred and width samples wide in all: whole samples within, and the
+// part of a sample that is left over shared by the two ends, so an even
+// width blurs as much as its number says without moving the picture.
 template <int Channels>
-void boxLine(uint8_t *data, int n, ptrdiff_t step, int width, std::vector<uint8_t> &scratch)
+void boxLine(uint8_t *data, int n, ptrdiff_t step, double width, std::vector<int> &scratch)
 {
-    scratch.resize(size_t(n) * Channels);
+    const int r = int((width - 1) / 2);                       // whole samples either side
+    const int end = int(std::lround((width - 1 - 2 * r) * 128)); // each end's weight in 256ths
+    const int total = (2 * r + 1) * 256 + 2 * end;
+    // Zeros beyond both ends, so the window never tests its bounds.
+    const int pad = r + 1;
+    scratch.assign(size_t(n + 2 * pad) * Channels, 0);
     for (int i = 0; i < n; ++i)
         for (int c = 0; c < Channels; ++c)
-            scratch[size_t(i) * Channels + c] = data[i * step + c];
-    const int left = width / 2;
-    const int right = width - 1 - left;
+            scratch[size_t(i + pad) * Channels + c] = data[i * step + c];
+    const auto at = [&](int j, int c) { return scratch[size_t(j + pad) * Channels + c]; };
     int sum[Channels] = {};
-    // Window [i - left, i + right], samples outside count as zero.
-    for (int j = 0; j <= std::min(right, n - 1); ++j)
+    for (int j = -r; j <= r; ++j)
         for (int c = 0; c < Channels; ++c)
-            sum[c] += scratch[size_t(j) * Channels + c];
+            sum[c] += at(j, c);
     for (int i = 0; i < n; ++i) {
-        for (int c = 0; c < Channels; ++c)
-            data[i * step + c] = uint8_t((sum[c] + width / 2) / width);
-        const int add = i + right + 1;
-        const int drop = i - left;
         for (int c = 0; c < Channels; ++c) {
-            if (add < n)
-                sum[c] += scratch[size_t(add) * Channels + c];
-            if (drop >= 0)
-                sum[c] -= scratch[size_t(drop) * Channels + c];
+            const int v = sum[c] * 256 + end * (at(i - r - 1, c) + at(i + r + 1, c));
+            data[i * step + c] = uint8_t((v + total / 2) / total);
         }
+        if (i + 1 < n)
+            for (int c = 0; c < Channels; ++c)
+                sum[c] += at(i + r + 1, c) - at(i - r, c);
     }
 }
 
 template <int Channels>
-void blurPlane(uint8_t *data, int w, int h, ptrdiff_t stride, int wx, int wy, int passes)
+void blurPlane(uint8_t *data, int w, int h, ptrdiff_t stride, double wx, double wy, int passes)
 {
-    std::vector<uint8_t> scratch;
+    std::vector<int> scratch;
     for (int p = 0; p < passes; ++p) {
-        if (wx >= 2)
+        if (wx > 1)
             for (int y = 0; y < h; ++y)
                 boxLine<Channels>(data + y * stride, w, Channels, wx, scratch);
-        if (wy >= 2)
+        if (wy > 1)
             for (int x = 0; x < w; ++x)
                 boxLine<Channels>(data + x * Channels, h, stride, wy, scratch);
     }
@@ -282,7 +285,7 @@ double finiteOr0(double v)
 
 int blurMargin(double bx, double by, uint8_t passes, double scale)
 {
-    return (std::max(blurWidth(bx, scale), blurWidth(by, scale)) / 2 + 1) * passesOf(passes);
+    return (int(std::max(blurWidth(bx, scale), blurWidth(by, scale))) / 2 + 2) * passesOf(passes);
 }
 
 int distanceMargin(double distance, double scale)
@@ -293,12 +296,12 @@ int distanceMargin(double distance, double scale)
 
 } // namespace
 
-void boxBlur(QImage &image, int widthX, int widthY, int passes)
+void boxBlur(QImage &image, double widthX, double widthY, int passes)
 {
     if (image.format() != QImage::Format_ARGB32_Premultiplied)
         image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    blurPlane<4>(image.bits(), image.width(), image.height(), image.bytesPerLine(), std::min(widthX, kMaxBlurWidth),
-                 std::min(widthY, kMaxBlurWidth), std::clamp(passes, 1, kMaxPasses));
+    blurPlane<4>(image.bits(), image.width(), image.height(), image.bytesPerLine(), std::min(widthX, double(kMaxBlurWidth)),
+                 std::min(widthY, double(kMaxBlurWidth)), std::clamp(passes, 1, kMaxPasses));
 }
 
 int filterMargin(const Filter &filter, double scale)

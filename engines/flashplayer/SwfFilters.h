@@ -21,6 +21,6 @@ void applyFilter(QImage &image, const Filter &filter, double scale);
 
 // Box blur of every channel, as the player blurs: passes of a box the given
 // width in pixels (at least 1 pass). Widths below 2 leave that axis alone.
-void boxBlur(QImage &image, int widthX, int widthY, int passes);
+void boxBlur(QImage &image, double widthX, double widthY, int passes);
 
 } // namespace swf

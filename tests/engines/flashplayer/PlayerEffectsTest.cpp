@@ -168,6 +168,20 @@ TEST(PlayerEffects, BlurSpreadsByItsWidthAndPasses)
     EXPECT_TRUE(isPlain(twice, 43, 100, Qt::white));
 }
 
+TEST(PlayerEffects, AnEvenBlurWidthStaysCentredWithHalfWeightEnds)
+{
+    // A box 4 wide is 3 whole pixels and a half at either end: across the
+    // square's left edge the red rises by 1/8, 3/8, 5/8, 7/8, and its right
+    // edge mirrors the left one.
+    const QImage img = drawFiltered(SwfFilter::list({SwfFilter::blur(4, 4, 1)}));
+    const int expected[] = {255, 223, 159, 96, 32, 0};
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_NEAR(img.pixelColor(27 + k, 50).green(), expected[k], 1) << "left edge, x " << 27 + k;
+        EXPECT_NEAR(img.pixelColor(72 - k, 50).green(), expected[k], 1) << "right edge, x " << 72 - k;
+        EXPECT_NEAR(img.pixelColor(50, 27 + k).green(), expected[k], 1) << "top edge, y " << 27 + k;
+    }
+}
+
 TEST(PlayerEffects, DropShadowsAndGlows)
 {
     // Black, 10 pixels to the right, not blurred.
