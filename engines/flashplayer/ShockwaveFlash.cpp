@@ -114,7 +114,7 @@ void TShockwaveFlash::rebuildPlayer(int frame)
     }
     auto player = std::make_unique<swf::Player>(shown);
     if (frame > 0)
-        player->gotoFrame(frame);
+        player->playTo(frame);
     m_player = std::move(player);
     m_shown = std::move(shown);
 }
@@ -160,20 +160,20 @@ QColor TShockwaveFlash::BackgroundColor() const
 
 int TShockwaveFlash::FrameNum() const
 {
-    return m_player ? m_player->currentFrame() : 0;
+    return m_player ? m_player->mainFrame() : 0;
 }
 
 void TShockwaveFlash::SetFrameNum(int frame)
 {
     if (!m_player)
         return;
-    const int before = m_player->currentFrame();
+    const int played = m_player->currentFrame();
+    const int before = m_player->mainFrame();
     m_player->gotoFrame(std::clamp(frame, 0, m_player->frameCount() - 1));
-    const int now = m_player->currentFrame();
-    if (now != before) {
+    if (m_player->currentFrame() != played)
         update();
-        emit FrameChanged(now);
-    }
+    if (m_player->mainFrame() != before)
+        emit FrameChanged(m_player->mainFrame());
 }
 
 int TShockwaveFlash::TotalFrames() const
@@ -211,13 +211,13 @@ void TShockwaveFlash::tick()
         m_timer.stop();
         return;
     }
-    const int before = m_player->currentFrame();
+    // Sprites move on even where the main timeline stays on one frame.
+    const int before = m_player->mainFrame();
     m_player->nextFrame();
-    const int now = m_player->currentFrame();
-    if (now != before) {
-        update();
+    update();
+    const int now = m_player->mainFrame();
+    if (now != before)
         emit FrameChanged(now);
-    }
 }
 
 swf::StageQuality TShockwaveFlash::Quality() const

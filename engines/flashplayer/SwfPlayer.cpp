@@ -91,7 +91,12 @@ void Player::playTo(int ticks)
 
 void Player::nextFrame()
 {
-    gotoFrame(currentFrame() + 1 >= frameCount() ? 0 : currentFrame() + 1);
+    playTo(currentFrame() + 1 >= kMaxPlayedFrames ? 0 : currentFrame() + 1);
+}
+
+int Player::mainFrame() const
+{
+    return d->seeker.state().frame;
 }
 
 QColor Player::backgroundColor() const

@@ -65,8 +65,13 @@ public:
     // Past the main timeline's last frame it starts over while sprites play
     // on, so a one-frame movie's animations still move.
     void playTo(int ticks);
-    // The next frame, back to the first after the last.
+    // Plays on one frame: after the main timeline's last frame its first
+    // again, with sprites playing on (from the start once kMaxPlayedFrames
+    // have been played).
     void nextFrame();
+    // The main timeline's frame shown (0-based): frames played, unless the
+    // movie started over or its scripts steered it.
+    int mainFrame() const;
 
     // From SetBackgroundColor; white when the movie sets none.
     QColor backgroundColor() const;

@@ -37,6 +37,26 @@ QByteArray colourMovie(int frames, double rate = 12, int width = 100, int height
     return w.bytes();
 }
 
+// One main frame holding a sprite that shows the first three colours in
+// turn, as colourMovie's frames do.
+QByteArray oneFrameSpriteMovie(double rate)
+{
+    SwfWriter w;
+    w.setFrameSize({0, 2000, 0, 1000}).setFrameRate(rate).setBackgroundColor(128, 128, 128);
+    SwfWriter sprite;
+    for (int i = 0; i < 3; ++i) {
+        const QRgb c = kColours[i];
+        SwfShape box;
+        box.styles.fills = {SwfFillStyle::solid(uint8_t(qRed(c)), uint8_t(qGreen(c)), uint8_t(qBlue(c)))};
+        box.setStyles(std::nullopt, 1u).moveTo(0, 0).polygon({{2000, 0}, {0, 1000}, {-2000, 0}, {0, -1000}});
+        w.defineShape(1, uint16_t(i + 1), {0, 2000, 0, 1000}, box);
+        sprite.placeObject2(SwfPlace{.depth = 1, .move = i > 0, .characterId = uint16_t(i + 1)}).showFrame();
+    }
+    sprite.end();
+    w.defineSprite(10, sprite).placeObject2(SwfPlace{.depth = 1, .characterId = 10}).showFrame().end();
+    return w.bytes();
+}
+
 // A movie with nothing placed: only its background shows.
 QByteArray emptyMovie(uint8_t r, uint8_t g, uint8_t b)
 {
@@ -275,6 +295,20 @@ private slots:
         QVERIFY(colours() > 2);
         flash.SetQuality(swf::StageQuality::Low);
         QCOMPARE(colours(), 2);
+    }
+
+    void playingAOneFrameMovieKeepsItsSpritesMoving()
+    {
+        TShockwaveFlash flash;
+        QVERIFY(flash.SetMovie(save("sprite.swf", oneFrameSpriteMovie(50))));
+        QSignalSpy changed(&flash, &TShockwaveFlash::FrameChanged);
+        QSet<QRgb> seen;
+        flash.Play();
+        QTRY_VERIFY_WITH_TIMEOUT((seen.insert(centre(flash.PaintToImage(QSize(100, 50)))), seen.size() == 3), 10000);
+        flash.Stop();
+        QCOMPARE(flash.FrameNum(), 0);
+        QVERIFY(changed.isEmpty());
+        QVERIFY(seen.contains(kColours[1]) && seen.contains(kColours[2]));
     }
 
     void playAdvancesAtTheFrameRateAndLoops()
