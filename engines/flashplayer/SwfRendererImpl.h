@@ -461,9 +461,6 @@ struct Renderer::Impl {
     static QPen penFor(const LineStyle &style, const QBrush &brush);
     static const QPainterPath &outlineOf(PreparedStroke &stroke, const QPen &pen);
     void fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx, bool mask);
-    // Fills path (in the painter's world coordinates) as the player's
-    // anti-aliasing would cover its edges.
-    void fillOnGrid(QPainter &p, const QPainterPath &path, QBrush brush) const;
     static void clearArea(QImage &image, const QRect &area);
     bool fillTogether(Surface &s, const PreparedShape &shape, size_t l, const QTransform &world, const Cx &cx);
     void drawShape(Surface &s, PreparedShape &shape, const QTransform &world, const Cx &cx, bool mask);

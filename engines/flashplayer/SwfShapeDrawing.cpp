@@ -160,34 +160,10 @@ const QPainterPath &Renderer::Impl::outlineOf(PreparedStroke &stroke, const QPen
     return *stroke.outline;
 }
 
-// The player anti-aliases with 4 x 4 samples a pixel (2 x 2 at medium
-// quality), so an edge covers a pixel in sixteenths, as if its points lay
-// on a grid of that pitch. The rasterizer here works out exact areas; with
-// the points moved onto the grid first it covers edges as the player does.
-void Renderer::Impl::fillOnGrid(QPainter &p, const QPainterPath &path, QBrush brush) const
-{
-    const double grid = quality == StageQuality::Medium ? 2 : 4;
-    if (quality == StageQuality::Low) {
-        p.fillPath(path, brush);
-        return;
-    }
-    const QTransform toDevice = p.worldTransform();
-    QPainterPath device = toDevice.map(path);
-    for (int i = 0; i < device.elementCount(); ++i) {
-        const QPainterPath::Element e = device.elementAt(i);
-        device.setElementPositionAt(i, std::round(e.x * grid) / grid, std::round(e.y * grid) / grid);
-    }
-    if (brush.style() != Qt::SolidPattern)
-        brush.setTransform(brush.transform() * toDevice);
-    p.resetTransform();
-    p.fillPath(device, brush);
-    p.setWorldTransform(toDevice);
-}
-
 void Renderer::Impl::fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx, bool mask)
 {
     if (mask) {
-        fillOnGrid(p, fill.path, Qt::black);
+        p.fillPath(fill.path, Qt::black);
         return;
     }
     double opacity = 1;
@@ -198,7 +174,7 @@ void Renderer::Impl::fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx
         p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(fill.style->bitmapSmoothed));
     if (opacity != 1)
         p.setOpacity(opacity);
-    fillOnGrid(p, fill.path, brush);
+    p.fillPath(fill.path, brush);
     if (opacity != 1)
         p.setOpacity(1);
 }
@@ -311,7 +287,7 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
                 p.strokePath(stroke.path, pen);
             } else {
                 p.setWorldTransform(aliasedFill(s.toSurface(world)));
-                fillOnGrid(p, outlineOf(stroke, pen), brush);
+                p.fillPath(outlineOf(stroke, pen), brush);
                 p.setWorldTransform(s.toSurface(world));
             }
             if (opacity != 1)

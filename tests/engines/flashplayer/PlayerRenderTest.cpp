@@ -836,28 +836,6 @@ TEST(PlayerRender, LowQualityGivesPixelsCentredOnAnEdgeToTheAreaRightOfAndBelowI
         EXPECT_TRUE(colourNear(img, c.at.x(), c.at.y(), c.colour, 0));
 }
 
-TEST(PlayerRender, AntiAliasedEdgesCoverPixelsInStepsOfTheSampleGrid)
-{
-    // A square's left and top edges at 206 twips, 10.3 pixels: pixel 10 is
-    // 70 % covered, which 4 x 4 samples count as 12 of 16 and 2 x 2 as 2
-    // of 4 (the sample rows and columns at 0.125 + k / 4 or 0.25 + k / 2).
-    SwfWriter w = stageOf(100, 100);
-    defineSquare(w, 1, 206, 206, 1000, kRed);
-    w.placeObject(1, 1, at(0, 0)).showFrame();
-    swf::Player player(load(w));
-    const struct {
-        swf::StageQuality quality;
-        double covered;
-    } cases[] = {{swf::StageQuality::High, 0.75}, {swf::StageQuality::Best, 0.75}, {swf::StageQuality::Medium, 0.5}};
-    for (const auto &c : cases) {
-        const QImage img = player.renderImage(QSize(100, 100), c.quality);
-        const int white = int(std::lround(255 * (1 - c.covered)));
-        EXPECT_NEAR(img.pixelColor(10, 30).green(), white, 1) << "left edge, quality " << int(c.quality);
-        EXPECT_NEAR(img.pixelColor(30, 10).green(), white, 1) << "top edge, quality " << int(c.quality);
-        EXPECT_EQ(img.pixelColor(11, 30), QColor(Qt::red));
-    }
-}
-
 } // namespace
 
 TEST(PlayerRender, PicturesStayWithinTheSizeLimitAndTheLargestScaleFits)
