@@ -2,6 +2,11 @@
 // through a movie as it grows longer.
 //
 //   movie_render [MOVIE.swf]      (the demonstration movie by default)
+//   movie_render --per-frame [MOVIE.swf]
+//
+// --per-frame prints each frame's drawing time (the best of five, in
+// microseconds), one frame a line, for setting two builds side by side with
+// bench/compare-frames.sh.
 //
 // Every figure is set against a baseline measured in the same run: rendering
 // against libjpeg encoding the same pictures at quality 100 (target: rendering
@@ -24,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 
@@ -59,6 +65,29 @@ double stepAndRender(swf::Player &player, int frames)
     return clock.nsecsElapsed() / 1e9;
 }
 
+void printFrameTimes(const std::shared_ptr<const swf::Movie> &movie)
+{
+    swf::Player player(movie);
+    QImage picture(kPictureSize, QImage::Format_ARGB32_Premultiplied);
+    const int count = player.frameCount();
+    std::vector<double> best(size_t(count), 1e30);
+    QElapsedTimer clock;
+    // Five rounds through the whole movie rather than five draws of one
+    // frame in a row, so a busy moment spreads over all frames; the first
+    // round also prepares every character.
+    for (int round = 0; round < 6; ++round) {
+        for (int i = 0; i < count; ++i) {
+            player.gotoFrame(i);
+            clock.start();
+            player.renderInto(picture, kQuality);
+            if (round > 0)
+                best[size_t(i)] = std::min(best[size_t(i)], clock.nsecsElapsed() / 1e3);
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        std::printf("%d %.0f\n", i + 1, best[size_t(i)]);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -67,6 +96,11 @@ int main(int argc, char **argv)
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.*.warning=false"));
     QGuiApplication app(argc, argv);
 
+    const bool perFrame = argc > 1 && std::string_view(argv[1]) == "--per-frame";
+    if (perFrame) {
+        --argc;
+        ++argv;
+    }
     QString name = QStringLiteral("the demonstration movie");
     swf::Movie read;
     if (argc > 1) {
@@ -80,6 +114,10 @@ int main(int argc, char **argv)
         return 1;
     }
     const auto movie = std::make_shared<const swf::Movie>(std::move(read));
+    if (perFrame) {
+        printFrameTimes(movie);
+        return 0;
+    }
     swf::Player probe(movie);
     const int count = probe.frameCount();
     std::printf("movie_render: %s, %d frames, stage %dx%d, pictures %dx%d, stage quality high\n", qPrintable(name),
