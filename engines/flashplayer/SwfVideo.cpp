@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/macros.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/video_enc_params.h>
 #include <libswscale/swscale.h>
 }
 
@@ -16,6 +17,7 @@ extern "C" {
 #include <iterator>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace swf {
@@ -38,6 +40,33 @@ AVCodecID codecIdOf(uint8_t codec)
     return AV_CODEC_ID_NONE;
 }
 
+struct SorensonHeader {
+    bool intra = false;
+    bool deblocking = false;
+};
+
+std::optional<SorensonHeader> sorensonHeader(const QByteArray &data)
+{
+    try {
+        BitReader in(data);
+        if (in.ub(17) != 1)
+            return std::nullopt;
+        in.ub(5); // version
+        in.ub(8); // temporal reference
+        const uint32_t size = in.ub(3);
+        if (size == 0)
+            in.ub(16);
+        else if (size == 1)
+            in.ub(32);
+        SorensonHeader header;
+        header.intra = in.ub(2) == 0;
+        header.deblocking = in.ub(1) == 1;
+        return header;
+    } catch (const ReadError &) {
+        return std::nullopt;
+    }
+}
+
 // Whether a frame can be decoded without those before it. Frames whose
 // kind cannot be told count as depending on the one before.
 bool isKeyFrame(uint8_t codec, const QByteArray &data)
@@ -46,16 +75,8 @@ bool isKeyFrame(uint8_t codec, const QByteArray &data)
         BitReader in(data);
         switch (VideoCodec(codec)) {
         case VideoCodec::SorensonH263: {
-            if (in.ub(17) != 1)
-                return false;
-            in.ub(5);  // version
-            in.ub(8);  // temporal reference
-            const uint32_t size = in.ub(3);
-            if (size == 0)
-                in.ub(16);
-            else if (size == 1)
-                in.ub(32);
-            return in.ub(2) == 0; // intra
+            const std::optional<SorensonHeader> header = sorensonHeader(data);
+            return header && header->intra;
         }
         case VideoCodec::Vp6:
             return (in.u8() & 0x80) == 0;
@@ -114,6 +135,28 @@ QImage fromYuv420(const AVFrame &f, bool alpha)
     return image;
 }
 
+// Table J.2 of H.263: the filter's strength for each quantizer.
+constexpr uint8_t kDeblockStrength[32] = {0, 1, 1, 2,  2,  3,  3,  4,  4,  4,  5,  5,  6,  6,  7,  7,
+                                          7, 8, 8, 8, 9, 9, 9, 10, 10, 10, 11, 11, 11, 12, 12, 12};
+
+// Four samples across an edge, a b | c d, brought closer: the step at the
+// edge by up to the strength, its neighbours by half as much.
+void deblockAcross(uint8_t &a, uint8_t &b, uint8_t &c, uint8_t &d, int strength)
+{
+    const int A = a, B = b, C = c, D = d;
+    // The player rounds its divisions down (shifts), where the standard
+    // rounds toward zero.
+    const int step = (A - 4 * B + 4 * C - D) >> 3;
+    const int size = std::abs(step);
+    const int d1 = (step < 0 ? -1 : 1) * std::max(0, size - std::max(0, 2 * (size - strength)));
+    const int limit = std::abs(d1 >> 1);
+    const int d2 = std::clamp((A - D) >> 2, -limit, limit);
+    b = uint8_t(std::clamp(B + d1, 0, 255));
+    c = uint8_t(std::clamp(C - d1, 0, 255));
+    a = uint8_t(std::clamp(A - d2, 0, 255));
+    d = uint8_t(std::clamp(D + d2, 0, 255));
+}
+
 constexpr int kScalerAlign = 64;
 constexpr int kScalerSlackRows = 2;
 
@@ -125,11 +168,34 @@ uint8_t *alignedIn(std::vector<uint8_t> &buffer)
 
 } // namespace
 
+void deblockPlane(uint8_t *data, int width, int height, ptrdiff_t stride, int blockSize, int macroblockSize,
+                  const std::vector<uint8_t> &quants)
+{
+    if (blockSize < 2 || macroblockSize < 1 || width < 4 || height < 4)
+        return;
+    const int across = (width + macroblockSize - 1) / macroblockSize;
+    const auto strengthAt = [&](int x, int y) {
+        const size_t i = size_t(y / macroblockSize) * size_t(across) + size_t(x / macroblockSize);
+        return i < quants.size() ? int(kDeblockStrength[std::clamp<int>(quants[i], 0, 31)]) : 0;
+    };
+    const auto at = [&](int x, int y) -> uint8_t & { return data[ptrdiff_t(y) * stride + x]; };
+    for (int y = blockSize; y + 1 < height; y += blockSize)
+        for (int x = 0; x < width; ++x)
+            if (const int strength = strengthAt(x, y))
+                deblockAcross(at(x, y - 2), at(x, y - 1), at(x, y), at(x, y + 1), strength);
+    for (int x = blockSize; x + 1 < width; x += blockSize)
+        for (int y = 0; y < height; ++y)
+            if (const int strength = strengthAt(x, y))
+                deblockAcross(at(x - 2, y), at(x - 1, y), at(x, y), at(x + 1, y), strength);
+}
+
 struct VideoDecoder::Impl {
     const VideoStream &stream;
     AVCodecContext *context = nullptr;
     AVPacket *packet = nullptr;
     AVFrame *received = nullptr;
+    AVFrame *filtered = nullptr; // a deblocked copy of received
+    bool deblock = false;        // whether the frame sent last asks for deblocking
     SwsContext *scaler = nullptr;
     int fedUpTo = -1; // the last frame number given to the decoder
     int shown = -1;   // the frame number the picture is of
@@ -154,6 +220,10 @@ struct VideoDecoder::Impl {
         }
         context->thread_count = 1; // frames are drawn one at a time, in order
         context->max_pixels = kMaxPixels;
+        // The decoder does not deblock Sorenson frames itself; the player
+        // does, as strongly as each macroblock's quantizer says.
+        if (VideoCodec(s.codec) == VideoCodec::SorensonH263)
+            context->export_side_data |= AV_CODEC_EXPORT_DATA_VIDEO_ENC_PARAMS;
         if (avcodec_open2(context, codec, nullptr) < 0)
             close();
     }
@@ -169,6 +239,53 @@ struct VideoDecoder::Impl {
         avcodec_free_context(&context);
         av_packet_free(&packet);
         av_frame_free(&received);
+        av_frame_free(&filtered);
+    }
+
+    // The stream says whether to deblock; 0 leaves it to each frame.
+    bool wantsDeblocking(const QByteArray &data) const
+    {
+        if (VideoCodec(stream.codec) != VideoCodec::SorensonH263 || stream.deblocking == 1)
+            return false;
+        if (stream.deblocking >= 2)
+            return true;
+        const std::optional<SorensonHeader> header = sorensonHeader(data);
+        return header && header->deblocking;
+    }
+
+    // received deblocked into filtered; null when it needs none or has no
+    // quantizers to go by.
+    const AVFrame *deblocked()
+    {
+        const AVFrameSideData *side = av_frame_get_side_data(received, AV_FRAME_DATA_VIDEO_ENC_PARAMS);
+        if (!deblock || !side || received->format != AV_PIX_FMT_YUV420P)
+            return nullptr;
+        const auto *params = reinterpret_cast<const AVVideoEncParams *>(side->data);
+        const int across = (received->width + 15) / 16;
+        const int down = (received->height + 15) / 16;
+        std::vector<uint8_t> quants(size_t(across) * size_t(down), 0);
+        for (unsigned i = 0; i < params->nb_blocks; ++i) {
+            const AVVideoBlockParams *block = av_video_enc_params_block(const_cast<AVVideoEncParams *>(params), i);
+            const int x = block->src_x / 16;
+            const int y = block->src_y / 16;
+            // The MPEG-1 scale the decoder reports is twice the quantizer.
+            if (x >= 0 && y >= 0 && x < across && y < down)
+                quants[size_t(y) * size_t(across) + size_t(x)] = uint8_t(std::clamp((params->qp + block->delta_qp) / 2, 0, 31));
+        }
+        if (!filtered && !(filtered = av_frame_alloc()))
+            return nullptr;
+        av_frame_unref(filtered);
+        filtered->format = received->format;
+        filtered->width = received->width;
+        filtered->height = received->height;
+        if (av_frame_get_buffer(filtered, 0) < 0 || av_frame_copy(filtered, received) < 0)
+            return nullptr;
+        deblockPlane(filtered->data[0], filtered->width, filtered->height, filtered->linesize[0], 8, 16, quants);
+        const int cw = (filtered->width + 1) / 2;
+        const int ch = (filtered->height + 1) / 2;
+        deblockPlane(filtered->data[1], cw, ch, filtered->linesize[1], 8, 8, quants);
+        deblockPlane(filtered->data[2], cw, ch, filtered->linesize[2], 8, 8, quants);
+        return filtered;
     }
 
     // The number of the key frame that frame n builds on, or the first frame.
@@ -195,6 +312,7 @@ struct VideoDecoder::Impl {
             if (av_new_packet(packet, int(it->second.size())) < 0)
                 continue;
             std::memcpy(packet->data, it->second.constData(), size_t(it->second.size()));
+            deblock = wantsDeblocking(it->second);
             const int sent = avcodec_send_packet(context, packet);
             av_packet_unref(packet);
             if (sent < 0)
@@ -220,7 +338,8 @@ struct VideoDecoder::Impl {
             return false;
         const auto format = AVPixelFormat(received->format);
         if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVA420P) {
-            picture = fromYuv420(*received, format == AV_PIX_FMT_YUVA420P);
+            const AVFrame *source = deblocked();
+            picture = fromYuv420(source ? *source : *received, format == AV_PIX_FMT_YUVA420P);
             return !picture.isNull();
         }
         scaler = sws_getCachedContext(scaler, w, h, format, w, h, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,

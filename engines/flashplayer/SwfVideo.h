@@ -5,9 +5,20 @@
 
 #include <QImage>
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace swf {
+
+// The deblocking filter of H.263 (its Annex J) over one plane, in place:
+// every edge between blocks of blockSize x blockSize samples is smoothed,
+// the horizontal edges first, as strongly as the quantizer of the
+// macroblock below or right of it allows. quants holds one quantizer
+// (1 to 31) per macroblock of macroblockSize samples, row by row.
+void deblockPlane(uint8_t *data, int width, int height, ptrdiff_t stride, int blockSize, int macroblockSize,
+                  const std::vector<uint8_t> &quants);
 
 class VideoDecoder {
 public:

@@ -2,6 +2,7 @@
 // the ratio it is placed with, however the player got to that frame.
 
 #include "PlayerTestSupport.h"
+#include "engines/flashplayer/SwfVideo.h"
 #include "support/VideoEncoder.h"
 
 #include <QPainter>
@@ -95,6 +96,82 @@ TEST(PlayerVideo, SorensonVideoShowsTheLatestPictureItHas)
         EXPECT_TRUE(colourNear(player.renderImage(QSize(200, 100)), 10, 20, expected[size_t(frame)], 24))
             << "frame " << frame;
     }
+}
+
+TEST(PlayerVideo, DeblockingSmoothsSmallStepsAtBlockEdgesAndKeepsRealEdges)
+{
+    // One row through a vertical block edge at x = 8 (samples a b | c d at
+    // 6..9), the same down a horizontal one; quantizer 10, strength 5.
+    const struct {
+        int left, right;
+        std::array<int, 4> abcd;
+    } cases[] = {
+        {100, 108, {101, 103, 105, 107}}, // a step of 8: 3 off the edge, 1 off its neighbours
+        {108, 100, {106, 105, 103, 102}}, // downward: divisions round down, not toward zero
+    };
+    for (const auto &c : cases) {
+        for (const bool horizontal : {false, true}) {
+            std::vector<uint8_t> plane(16 * 16);
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x)
+                    plane[size_t(y * 16 + x)] = uint8_t(((horizontal ? y : x) < 8) ? c.left : c.right);
+            swf::deblockPlane(plane.data(), 16, 16, 16, 8, 16, {10});
+            for (int i = 0; i < 4; ++i) {
+                const int at = horizontal ? (6 + i) * 16 + 3 : 3 * 16 + 6 + i;
+                EXPECT_EQ(plane[size_t(at)], c.abcd[size_t(i)])
+                    << c.left << " to " << c.right << (horizontal ? " down" : " across") << ", sample " << i;
+            }
+            EXPECT_EQ(plane[size_t(horizontal ? 2 * 16 + 3 : 3 * 16 + 2)], c.left) << "three samples away";
+        }
+    }
+    // An edge far above the strength is the picture's own and stays sharp;
+    // a quantizer of 0 (no macroblock) filters nothing.
+    for (const auto &[right, quant] : {std::pair{160, 10}, std::pair{108, 0}}) {
+        std::vector<uint8_t> plane(16 * 16);
+        for (int i = 0; i < 256; ++i)
+            plane[size_t(i)] = uint8_t(i % 16 < 8 ? 100 : right);
+        const std::vector<uint8_t> before = plane;
+        swf::deblockPlane(plane.data(), 16, 16, 16, 8, 16, {uint8_t(quant)});
+        EXPECT_EQ(plane, before) << right << ", quantizer " << quant;
+    }
+}
+
+TEST(PlayerVideo, SorensonFramesAreDeblockedWhenTheFrameOrTheStreamAsks)
+{
+    // Bands of grey 8 pixels wide, 4 levels apart: small steps on every
+    // block edge, which deblocking softens.
+    QImage bands(32, 32, QImage::Format_RGB32);
+    for (int x = 0; x < 32; ++x)
+        QPainter(&bands).fillRect(QRect(x, 0, 1, 32), (x / 8) % 2 ? QColor(104, 104, 104) : QColor(100, 100, 100));
+    const QByteArray encoded = encodeVideo(TestVideoCodec::SorensonH263, {bands}, 1).front();
+    // The picture header's deblocking bit follows the size (an 8-bit width
+    // and height here) and the picture type.
+    ASSERT_EQ(((uint8_t(encoded[3]) & 3) << 1) | (uint8_t(encoded[4]) >> 7), 0) << "a custom 8-bit size";
+    const int bit = 17 + 5 + 8 + 3 + 16 + 2;
+    QByteArray plain = encoded;
+    QByteArray flagged = encoded;
+    plain[bit / 8] = char(uint8_t(plain[bit / 8]) & ~(0x80 >> (bit % 8)));
+    flagged[bit / 8] = char(uint8_t(flagged[bit / 8]) | (0x80 >> (bit % 8)));
+    const auto decode = [](const QByteArray &packet, uint8_t deblocking) {
+        swf::VideoStream stream;
+        stream.codec = kSorenson;
+        stream.deblocking = deblocking;
+        stream.frames[0] = packet;
+        return swf::VideoDecoder(stream).frame(0);
+    };
+    const QImage off = decode(plain, 0);
+    ASSERT_FALSE(off.isNull());
+    EXPECT_EQ(decode(flagged, 1), off) << "the stream turns deblocking off";
+    const QImage on = decode(flagged, 0);
+    EXPECT_EQ(decode(plain, 2), on) << "the stream turns it on";
+    int changed = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (on.pixel(x, y) != off.pixel(x, y)) {
+                ++changed;
+                EXPECT_TRUE(x % 8 == 7 || x % 8 == 0 || x % 16 >= 14 || x % 16 <= 1) << x << "," << y;
+            }
+    EXPECT_GE(changed, 3 * 32) << "every band edge softened";
 }
 
 TEST(PlayerVideo, PicturesOfEverySizeConvertWithinTheirOwnMemory)
