@@ -38,9 +38,14 @@ void Renderer::Impl::drawRange(Surface &s, const std::vector<DisplayObject> &lis
 void Renderer::Impl::drawObject(Surface &s, const DisplayObject &o, const QTransform &parent, const Cx &parentCx,
                                 bool mask)
 {
-    const QTransform world = o.matrix.toTransform() * parent;
+    QTransform world = o.matrix.toTransform() * parent;
     if (!finite(world))
         return;
+    // The player draws an object cached as a bitmap at whole pixels: its
+    // position on the device snaps to the nearest one.
+    if (o.cacheAsBitmap && !mask)
+        world = QTransform(world.m11(), world.m12(), world.m21(), world.m22(), std::floor(world.dx() + 0.5),
+                           std::floor(world.dy() + 0.5));
     const Cx cx = mask ? Cx() : Cx::from(o.colorTransform).then(parentCx);
     const bool layered = !mask && (o.hasFilters() || o.blendMode != BlendMode::Normal);
     if (layered && s.nesting < kMaxLayerNesting) {

@@ -547,6 +547,30 @@ TEST(PlayerRender, OpaqueBackgroundsFillTheObjectsBounds)
     EXPECT_TRUE(colourNear(img, 5, 5, Qt::white, 0));
 }
 
+TEST(PlayerRender, ObjectsCachedAsBitmapsSnapToWholePixels)
+{
+    // A square at 10.5 and at 10.4 pixels: cached, its left edge moves to 11
+    // and to 10, crisp; drawn as it is, pixel 10 is part covered.
+    for (const auto &[twips, snapped] : {std::pair{210, 11}, std::pair{208, 10}}) {
+        for (const uint8_t cached : {0, 1}) {
+            SwfWriter w = stageOf(100, 100);
+            w.setBackgroundColor(255, 255, 255);
+            defineSquare(w, 1, 0, 0, 400, kRed);
+            w.placeObject3(SwfPlace{.depth = 1, .characterId = 1, .matrix = at(twips, twips), .cacheAsBitmap = cached});
+            w.showFrame();
+            const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100));
+            if (cached) {
+                EXPECT_TRUE(colourNear(img, snapped - 1, 20, Qt::white, 0)) << twips << " twips";
+                EXPECT_TRUE(colourNear(img, snapped, 20, Qt::red, 0)) << twips << " twips";
+                EXPECT_TRUE(colourNear(img, 20, snapped, Qt::red, 0)) << twips << " twips, top edge";
+            } else {
+                const QColor edge = img.pixelColor(10, 20);
+                EXPECT_TRUE(edge != QColor(Qt::white) && edge != QColor(Qt::red)) << twips << " twips, not cached";
+            }
+        }
+    }
+}
+
 TEST(PlayerRender, ColourTransformsMultiplyAndAddPerChannel)
 {
     using M = std::array<int16_t, 4>;
