@@ -179,11 +179,19 @@ void Renderer::Impl::drawText(Surface &s, const PreparedText &text, const QTrans
     p.setWorldTransform(s.toSurface(world));
     if (text.box && !mask) {
         p.fillRect(*text.box, cx.apply(Color{255, 255, 255, 255}));
-        QPen frame(cx.apply(Color{0, 0, 0, 255}), 0);
-        p.setPen(frame);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(*text.box);
-        p.setPen(Qt::NoPen);
+        // The player draws the frame as two hairlines from the top left
+        // corner to the bottom right, each short of its last pixel, so that
+        // corner stays open.
+        QPen frame(cx.apply(Color{0, 0, 0, 255}), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+        const QRectF &r = *text.box;
+        QPainterPath lines;
+        lines.moveTo(r.topLeft());
+        lines.lineTo(r.topRight());
+        lines.lineTo(r.bottomRight());
+        lines.moveTo(r.topLeft());
+        lines.lineTo(r.bottomLeft());
+        lines.lineTo(r.bottomRight());
+        p.strokePath(lines, frame);
     }
     if (text.clip) {
         p.save();

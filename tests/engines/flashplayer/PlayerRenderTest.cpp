@@ -819,6 +819,22 @@ TEST(PlayerRender, EditTextIsClippedToItsFieldUnlessItGrows)
     EXPECT_GT(darkPixels(grown, QRect(40, 23, 20, 2)), 10);
 }
 
+TEST(PlayerRender, AFieldsFrameLeavesItsBottomRightCornerOpen)
+{
+    // The frame's two hairlines run from the top left corner to the bottom
+    // right one, each short of its last pixel.
+    SwfWriter w = stageOf(100, 100);
+    w.setBackgroundColor(255, 255, 255);
+    w.defineEditText(SwfEditText{.id = 2, .bounds = {200, 1200, 200, 800}, .readOnly = true, .border = true});
+    w.placeObject(2, 1, at(0, 0)).showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(100, 100), swf::StageQuality::Low);
+    const QColor black(Qt::black);
+    for (const QPoint corner : {QPoint(10, 10), QPoint(60, 10), QPoint(10, 40), QPoint(35, 10), QPoint(35, 40),
+                                QPoint(10, 25), QPoint(60, 25), QPoint(59, 40), QPoint(60, 39)})
+        EXPECT_EQ(img.pixelColor(corner), black) << corner.x() << "," << corner.y();
+    EXPECT_EQ(img.pixelColor(60, 40), QColor(Qt::white));
+}
+
 TEST(PlayerRender, LowQualityDrawsNoIntermediateEdgeColours)
 {
     SwfWriter w = stageOf(100, 100);
