@@ -106,34 +106,62 @@ bool isKeyFrame(uint8_t codec, const QByteArray &data)
     return false;
 }
 
-// Studio-range BT.601 in 16.16 fixed point, rounded, each chroma sample
-// spread over its 2 x 2 pixels unfiltered: the player's own conversion,
-// which the scaler's rounding misses by a level here and there.
 QImage fromYuv420(const AVFrame &f, bool alpha)
 {
-    QImage image(f.width, f.height, QImage::Format_ARGB32);
+    const uint8_t *planes[4] = {f.data[0], f.data[1], f.data[2], alpha ? f.data[3] : nullptr};
+    const int strides[4] = {f.linesize[0], f.linesize[1], f.linesize[2], alpha ? f.linesize[3] : 0};
+    return imageFromYuv420(f.width, f.height, planes, strides);
+}
+
+constexpr int kScalerAlign = 64;
+constexpr int kScalerSlackRows = 2;
+
+uint8_t *alignedIn(std::vector<uint8_t> &buffer)
+{
+    const auto address = reinterpret_cast<uintptr_t>(buffer.data());
+    return buffer.data() + (kScalerAlign - address % kScalerAlign) % kScalerAlign;
+}
+
+} // namespace
+
+// Studio-range BT.601 in 16.16 fixed point, rounded, each chroma sample
+// spread over its 2 x 2 pixels unfiltered: the player's own conversion,
+// which the scaler's rounding misses by a level here and there. The colours
+// of a stream with alpha come already multiplied by it (no channel above
+// the alpha).
+QImage imageFromYuv420(int width, int height, const uint8_t *const planes[4], const int strides[4])
+{
+    const bool alpha = planes[3] != nullptr;
+    QImage image(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
     if (image.isNull())
         return image;
     const auto level = [](int v) { return std::clamp((v + 32768) >> 16, 0, 255); };
-    for (int y = 0; y < f.height; ++y) {
-        const uint8_t *luma = f.data[0] + ptrdiff_t(y) * f.linesize[0];
-        const uint8_t *cb = f.data[1] + ptrdiff_t(y / 2) * f.linesize[1];
-        const uint8_t *cr = f.data[2] + ptrdiff_t(y / 2) * f.linesize[2];
-        const uint8_t *a = alpha ? f.data[3] + ptrdiff_t(y) * f.linesize[3] : nullptr;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *luma = planes[0] + ptrdiff_t(y) * strides[0];
+        const uint8_t *cb = planes[1] + ptrdiff_t(y / 2) * strides[1];
+        const uint8_t *cr = planes[2] + ptrdiff_t(y / 2) * strides[2];
+        const uint8_t *a = alpha ? planes[3] + ptrdiff_t(y) * strides[3] : nullptr;
         auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < f.width; ++x) {
+        for (int x = 0; x < width; ++x) {
             const int c = 76309 * (luma[x] - 16);
             const int d = cb[x / 2] - 128;
             const int e = cr[x / 2] - 128;
-            out[x] = qRgba(level(c + 104597 * e), level(c - 25675 * d - 53279 * e), level(c + 132201 * d),
-                           a ? a[x] : 255);
+            const int r = level(c + 104597 * e);
+            const int g = level(c - 25675 * d - 53279 * e);
+            const int b = level(c + 132201 * d);
+            if (a)
+                out[x] = qRgba(std::min(r, int(a[x])), std::min(g, int(a[x])), std::min(b, int(a[x])), a[x]);
+            else
+                out[x] = qRgb(r, g, b);
         }
     }
     if (alpha)
-        return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        return image;
     image.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied); // opaque: the same pixels
     return image;
 }
+
+namespace {
 
 // Table J.2 of H.263: the filter's strength for each quantizer.
 constexpr uint8_t kDeblockStrength[32] = {0, 1, 1, 2,  2,  3,  3,  4,  4,  4,  5,  5,  6,  6,  7,  7,
@@ -155,15 +183,6 @@ void deblockAcross(uint8_t &a, uint8_t &b, uint8_t &c, uint8_t &d, int strength)
     c = uint8_t(std::clamp(C - d1, 0, 255));
     a = uint8_t(std::clamp(A - d2, 0, 255));
     d = uint8_t(std::clamp(D + d2, 0, 255));
-}
-
-constexpr int kScalerAlign = 64;
-constexpr int kScalerSlackRows = 2;
-
-uint8_t *alignedIn(std::vector<uint8_t> &buffer)
-{
-    const auto address = reinterpret_cast<uintptr_t>(buffer.data());
-    return buffer.data() + (kScalerAlign - address % kScalerAlign) % kScalerAlign;
 }
 
 } // namespace

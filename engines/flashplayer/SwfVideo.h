@@ -12,6 +12,10 @@
 
 namespace swf {
 
+// A picture from 4:2:0 samples (Y, Cb, Cr and, unless null, alpha planes)
+// as the player converts them; ARGB32 premultiplied.
+QImage imageFromYuv420(int width, int height, const uint8_t *const planes[4], const int strides[4]);
+
 // The deblocking filter of H.263 (its Annex J) over one plane, in place:
 // every edge between blocks of blockSize x blockSize samples is smoothed,
 // the horizontal edges first, as strongly as the quantizer of the

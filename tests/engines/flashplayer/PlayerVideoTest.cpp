@@ -174,6 +174,29 @@ TEST(PlayerVideo, SorensonFramesAreDeblockedWhenTheFrameOrTheStreamAsks)
     EXPECT_GE(changed, 3 * 32) << "every band edge softened";
 }
 
+TEST(PlayerVideo, ColoursOfAStreamWithAlphaComeMultipliedByIt)
+{
+    // Four pixels of white, each at another alpha: the colour is taken as
+    // already multiplied, so it is cut to the alpha, not scaled by it.
+    const uint8_t luma[4] = {235, 235, 235, 235};
+    const uint8_t chroma[1] = {128};
+    const uint8_t alpha[4] = {255, 128, 10, 0};
+    const uint8_t grey[4] = {126, 126, 126, 126}; // 128 once converted
+    const int strides[4] = {4, 1, 1, 4};
+    const uint8_t *withAlpha[4] = {luma, chroma, chroma, alpha};
+    const QImage image = swf::imageFromYuv420(4, 1, withAlpha, strides);
+    ASSERT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+    const QRgb expected[4] = {qRgba(255, 255, 255, 255), qRgba(128, 128, 128, 128), qRgba(10, 10, 10, 10), 0};
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(image.pixel(x, 0), expected[x]) << "alpha " << int(alpha[x]);
+    // A colour below its alpha stays as it is.
+    const uint8_t *greyWithAlpha[4] = {grey, chroma, chroma, alpha};
+    EXPECT_EQ(qRed(swf::imageFromYuv420(4, 1, greyWithAlpha, strides).pixel(0, 0)), 128);
+    EXPECT_EQ(qRed(swf::imageFromYuv420(4, 1, greyWithAlpha, strides).pixel(1, 0)), 128);
+    const uint8_t *opaque[4] = {luma, chroma, chroma, nullptr};
+    EXPECT_EQ(swf::imageFromYuv420(4, 1, opaque, strides).pixel(1, 0), qRgb(255, 255, 255));
+}
+
 TEST(PlayerVideo, PicturesOfEverySizeConvertWithinTheirOwnMemory)
 {
     // Widths that are no multiple of the colour converter's vector width:
