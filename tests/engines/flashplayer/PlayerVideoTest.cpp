@@ -179,10 +179,10 @@ TEST(PlayerVideo, ColoursOfAStreamWithAlphaComeMultipliedByIt)
     // Four pixels of white, each at another alpha: the colour is taken as
     // already multiplied, so it is cut to the alpha, not scaled by it.
     const uint8_t luma[4] = {235, 235, 235, 235};
-    const uint8_t chroma[1] = {128};
+    const uint8_t chroma[2] = {128, 128};
     const uint8_t alpha[4] = {255, 128, 10, 0};
     const uint8_t grey[4] = {126, 126, 126, 126}; // 128 once converted
-    const int strides[4] = {4, 1, 1, 4};
+    const int strides[4] = {4, 2, 2, 4};
     const uint8_t *withAlpha[4] = {luma, chroma, chroma, alpha};
     const QImage image = swf::imageFromYuv420(4, 1, withAlpha, strides);
     ASSERT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
