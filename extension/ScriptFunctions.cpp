@@ -37,6 +37,19 @@ bool fail(const QString &message)
     return false;
 }
 
+// The authoring tool's own wording for arguments that do not fit.
+bool wrongCount(const char *function)
+{
+    return fail(QStringLiteral("%1(): Actual number of parameters differs from declared").arg(QLatin1String(function)));
+}
+
+bool wrongType(const char *function, int parameter)
+{
+    return fail(QStringLiteral("%1(): Actual type of parameter %2 differs from declared")
+                    .arg(QLatin1String(function))
+                    .arg(parameter));
+}
+
 QString ownLibraryPath()
 {
     return platform::modulePathOf(reinterpret_cast<const void *>(&checkVersion));
@@ -127,13 +140,13 @@ JSBool checkVersion(JSContext *cx, JSObject *, uint32_t argc, jsval *argv, jsval
     return guarded([&] {
         const HostTable &table = hostState().table;
         if (argc != 2)
-            return fail(QStringLiteral("checkVersion(): Actual number of parameters differs from declared"));
+            return wrongCount("checkVersion");
         const auto major = table.toInteger(cx, argv[0]);
         if (!major)
-            return fail(QStringLiteral("checkVersion(): Actual type of parameter 1 differs from declared"));
+            return wrongType("checkVersion", 1);
         const auto minor = table.toInteger(cx, argv[1]);
         if (!minor)
-            return fail(QStringLiteral("checkVersion(): Actual type of parameter 2 differs from declared"));
+            return wrongType("checkVersion", 2);
         const QString library = ownLibraryPath();
         if (library.isEmpty())
             return fail(QStringLiteral("checkVersion(): Cannot get DLL file name"));
@@ -174,26 +187,26 @@ JSBool runUI(JSContext *cx, JSObject *, uint32_t argc, jsval *argv, jsval *rval)
         HostState &host = hostState();
         const HostTable &table = host.table;
         if (argc != 5)
-            return fail(QStringLiteral("runUI(): Actual number of parameters differs from declared"));
+            return wrongCount("runUI");
         LaunchValues launch;
         const auto document = table.toText(cx, argv[0]);
         if (!document)
-            return fail(QStringLiteral("runUI(): Actual type of parameter 1 differs from declared"));
+            return wrongType("runUI", 1);
         const auto width = table.toInteger(cx, argv[1]);
         if (!width)
-            return fail(QStringLiteral("runUI(): Actual type of parameter 2 differs from declared"));
+            return wrongType("runUI", 2);
         const auto height = table.toInteger(cx, argv[2]);
         if (!height)
-            return fail(QStringLiteral("runUI(): Actual type of parameter 3 differs from declared"));
+            return wrongType("runUI", 3);
         const auto scenes = table.toObject(cx, argv[3]);
         if (!scenes)
-            return fail(QStringLiteral("runUI(): Actual type of parameter 4 differs from declared"));
+            return wrongType("runUI", 4);
         const auto sceneCount = table.arrayLength(cx, *scenes);
         if (!sceneCount)
             return fail(QStringLiteral("runUI(): Cannot get number of scenes"));
         const auto current = table.toInteger(cx, argv[4]);
         if (!current)
-            return fail(QStringLiteral("runUI(): Actual type of parameter 5 differs from declared"));
+            return wrongType("runUI", 5);
         QString failure;
         const auto entries = readScenes(table, cx, *scenes, *sceneCount, &failure);
         if (!entries)
