@@ -172,7 +172,7 @@ void Renderer::Impl::drawText(Surface &s, const PreparedText &text, const QTrans
         const Visible visible(world, s.clip);
         s.painter->setWorldTransform(s.toSurface(world));
         for (const TextRun &run : text.runs)
-            s.painter->fillPath(visible.of(run.path), mask ? QColor(Qt::black) : cx.apply(run.color));
+            fillPath(*s.painter, visible.of(run.path), mask ? QColor(Qt::black) : cx.apply(run.color));
         return;
     }
     QPainter &p = *s.painter;
@@ -198,7 +198,7 @@ void Renderer::Impl::drawText(Surface &s, const PreparedText &text, const QTrans
         p.setClipRect(*text.clip, Qt::IntersectClip);
     }
     for (const TextRun &run : text.runs)
-        p.fillPath(run.path, mask ? QColor(Qt::black) : cx.apply(run.color));
+        fillPath(p, run.path, mask ? QColor(Qt::black) : cx.apply(run.color));
     if (text.clip)
         p.restore();
 }

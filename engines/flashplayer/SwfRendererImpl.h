@@ -5,6 +5,7 @@
 
 #include "engines/flashplayer/SwfRenderer.h"
 
+#include "engines/flashplayer/SwfAliasedFill.h"
 #include "engines/flashplayer/SwfHtmlText.h"
 #include "engines/flashplayer/SwfShapes.h"
 #include "engines/flashplayer/SwfVideo.h"
@@ -506,13 +507,14 @@ struct Renderer::Impl {
         const QSize size = video.width > 0 && video.height > 0 ? QSize(video.width, video.height) : picture;
         return QRectF(0, 0, size.width() * 20.0, size.height() * 20.0);
     }
-    // Without anti-aliasing the player gives a pixel whose centre lies on an
-    // edge to the area right of or below the edge; the rasterizer here gives
-    // it to the other side, so filled areas move by a hair up and left.
-    QTransform aliasedFill(const QTransform &toSurface) const
+    // Without anti-aliasing the player's own rasteriser decides which
+    // pixels a fill covers; Qt's would differ along many edges.
+    static void fillPath(QPainter &p, const QPainterPath &path, const QBrush &brush)
     {
-        constexpr double kTie = -1.0 / 32;
-        return quality == StageQuality::Low ? toSurface * QTransform::fromTranslate(kTie, kTie) : toSurface;
+        if (p.testRenderHint(QPainter::Antialiasing))
+            p.fillPath(path, brush);
+        else
+            AliasedFill::fill(p, path, p.worldTransform(), brush);
     }
     void setHints(QPainter &p) const
     {

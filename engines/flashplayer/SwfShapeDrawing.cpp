@@ -163,7 +163,7 @@ const QPainterPath &Renderer::Impl::outlineOf(PreparedStroke &stroke, const QPen
 void Renderer::Impl::fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx, bool mask)
 {
     if (mask) {
-        p.fillPath(fill.path, Qt::black);
+        fillPath(p, fill.path, Qt::black);
         return;
     }
     double opacity = 1;
@@ -174,7 +174,7 @@ void Renderer::Impl::fillOne(QPainter &p, const PreparedFill &fill, const Cx &cx
         p.setRenderHint(QPainter::SmoothPixmapTransform, smoothBitmaps(fill.style->bitmapSmoothed));
     if (opacity != 1)
         p.setOpacity(opacity);
-    p.fillPath(fill.path, brush);
+    fillPath(p, fill.path, brush);
     if (opacity != 1)
         p.setOpacity(1);
 }
@@ -257,7 +257,7 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
         const bool together =
             !mask && shape.fills[l].size() > 1 && shape.sharedEdges[l] && quality != StageQuality::Low;
         if (!together || !fillTogether(s, shape, l, world, cx)) {
-            p.setWorldTransform(aliasedFill(s.toSurface(world)));
+            p.setWorldTransform(s.toSurface(world));
             for (const PreparedFill &fill : shape.fills[l])
                 fillOne(p, fill, cx, mask);
         }
@@ -286,9 +286,7 @@ void Renderer::Impl::drawShape(Surface &s, PreparedShape &shape, const QTransfor
                 pen.setWidthF(1);
                 p.strokePath(stroke.path, pen);
             } else {
-                p.setWorldTransform(aliasedFill(s.toSurface(world)));
-                p.fillPath(outlineOf(stroke, pen), brush);
-                p.setWorldTransform(s.toSurface(world));
+                fillPath(p, outlineOf(stroke, pen), brush);
             }
             if (opacity != 1)
                 p.setOpacity(1);
@@ -359,7 +357,7 @@ void Renderer::Impl::drawFarShape(Surface &s, PreparedShape &shape, const QTrans
             const QPainterPath outline = visible.of(outlineOf(stroke, penFor(style, brush)));
             if (opacity != 1)
                 p.setOpacity(opacity);
-            p.fillPath(outline, brush);
+            fillPath(p, outline, brush);
             if (opacity != 1)
                 p.setOpacity(1);
         }
