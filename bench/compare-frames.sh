@@ -2,11 +2,16 @@
 # Each frame's drawing time in two builds, side by side: the frames that
 # became slower by more than a tenth, and the totals.
 #
-#   bench/compare-frames.sh BASE_BUILD NEW_BUILD [MOVIE.swf ...]
+#   bench/compare-frames.sh [--quality Q] BASE_BUILD NEW_BUILD [MOVIE.swf ...]
 #
 # With no movie, the demonstration movie. Each build's bench/movie_render
 # is run twice in turns and the faster figure of each frame kept.
 set -eu
+quality=high
+if [ "${1:-}" = --quality ]; then
+    quality=$2
+    shift 2
+fi
 base=$1
 new=$2
 shift 2
@@ -17,7 +22,7 @@ for movie in "$@"; do
     for build in base new; do
         eval dir=\$$build
         for run in 1 2; do
-            "$dir/bench/movie_render" --per-frame ${movie:+"$movie"} > "$work/$build.$run"
+            "$dir/bench/movie_render" --per-frame --quality "$quality" ${movie:+"$movie"} > "$work/$build.$run"
         done
         # The faster of the two runs, frame by frame.
         paste "$work/$build.1" "$work/$build.2" | awk '{ print $1, ($2 < $4 ? $2 : $4) }' > "$work/$build"

@@ -3,6 +3,7 @@
 //
 //   movie_render [MOVIE.swf]      (the demonstration movie by default)
 //   movie_render --per-frame [MOVIE.swf]
+//   movie_render --quality low|medium|high|best ...   (high by default)
 //
 // --per-frame prints each frame's drawing time (the best of five, in
 // microseconds), one frame a line, for setting two builds side by side with
@@ -36,7 +37,8 @@
 namespace {
 
 const QSize kPictureSize(1146, 833);
-constexpr swf::StageQuality kQuality = swf::StageQuality::High;
+swf::StageQuality kQuality = swf::StageQuality::High;
+const char *kQualityName = "high";
 
 double peakRssMiB()
 {
@@ -96,8 +98,31 @@ int main(int argc, char **argv)
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false\nqt.*.warning=false"));
     QGuiApplication app(argc, argv);
 
-    const bool perFrame = argc > 1 && std::string_view(argv[1]) == "--per-frame";
-    if (perFrame) {
+    bool perFrame = false;
+    while (argc > 1 && std::string_view(argv[1]).starts_with("--")) {
+        const std::string_view option = argv[1];
+        if (option == "--per-frame") {
+            perFrame = true;
+        } else if (option == "--quality" && argc > 2) {
+            static constexpr std::pair<std::string_view, swf::StageQuality> kNames[] = {
+                {"low", swf::StageQuality::Low},
+                {"medium", swf::StageQuality::Medium},
+                {"high", swf::StageQuality::High},
+                {"best", swf::StageQuality::Best}};
+            const auto found = std::find_if(std::begin(kNames), std::end(kNames),
+                                            [&](const auto &n) { return n.first == argv[2]; });
+            if (found == std::end(kNames)) {
+                std::fprintf(stderr, "movie_render: the quality is one of low, medium, high and best\n");
+                return 2;
+            }
+            kQuality = found->second;
+            kQualityName = found->first.data();
+            --argc;
+            ++argv;
+        } else {
+            std::fprintf(stderr, "movie_render: unknown option %s\n", argv[1]);
+            return 2;
+        }
         --argc;
         ++argv;
     }
@@ -120,9 +145,9 @@ int main(int argc, char **argv)
     }
     swf::Player probe(movie);
     const int count = probe.frameCount();
-    std::printf("movie_render: %s, %d frames, stage %dx%d, pictures %dx%d, stage quality high\n", qPrintable(name),
+    std::printf("movie_render: %s, %d frames, stage %dx%d, pictures %dx%d, stage quality %s\n", qPrintable(name),
                 count, probe.stageSize().width(), probe.stageSize().height(), kPictureSize.width(),
-                kPictureSize.height());
+                kPictureSize.height(), kQualityName);
 
     // Growth first, while the process is still small, so the peak memory
     // reflects the stepping and not the pictures made below. One player
