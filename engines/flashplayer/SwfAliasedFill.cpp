@@ -1,7 +1,10 @@
 #include "engines/flashplayer/SwfAliasedFill.h"
 
 #include <QPainter>
+#include <QImage>
 #include <QPaintDevice>
+#include <QPaintEngine>
+#include <QRgba64>
 
 #include <algorithm>
 #include <cmath>
@@ -17,10 +20,13 @@ constexpr int kMaxSegmentsPerCurve = 1024;
 constexpr int64_t kUnit = AliasedFill::kSubpixels;
 constexpr int64_t kHalf = kUnit / 2;
 
+// Whole twips first, then the grid: 256 / 20 = 64 / 5, never a tie.
 int64_t toGrid(double v)
 {
-    const double twips = std::round(std::clamp(v, -kLimit, kLimit) * 20);
-    return int64_t(std::llround(twips * kUnit / 20));
+    const double scaled = std::clamp(v, -kLimit, kLimit) * 20;
+    const int64_t twips = int64_t(scaled + (scaled < 0 ? -0.5 : 0.5));
+    const int64_t n = twips * (kUnit / 4);
+    return n < 0 ? -((-n + 2) / 5) : (n + 2) / 5;
 }
 
 int64_t floorDiv(int64_t a, int64_t b) // b > 0
@@ -35,6 +41,31 @@ struct Edge {
     int64_t x0, y0, x1, y1; // grid units, y0 < y1
     int winding;
     int64_t firstRow, lastRow;
+    // The first pixel at or right of the crossing on the current row is
+    // quotient + (remainder > 0), over kUnit * (y1 - y0); stepped a row
+    // at a time without dividing.
+    int64_t quotient, remainder, stepQuotient, stepRemainder;
+
+    void startAt(int64_t row)
+    {
+        const int64_t dy = y1 - y0, d = kUnit * dy;
+        const int64_t dx = x1 - x0;
+        const int64_t n = (x0 - kHalf) * dy + (row * kUnit + kHalf - y0) * dx;
+        quotient = floorDiv(n, d);
+        remainder = n - quotient * d;
+        stepQuotient = floorDiv(kUnit * dx, d);
+        stepRemainder = kUnit * dx - stepQuotient * d;
+    }
+    int64_t pixel() const { return quotient + (remainder > 0); }
+    void step()
+    {
+        quotient += stepQuotient;
+        remainder += stepRemainder;
+        if (remainder >= kUnit * (y1 - y0)) {
+            remainder -= kUnit * (y1 - y0);
+            ++quotient;
+        }
+    }
 };
 
 class Edges {
@@ -73,7 +104,8 @@ private:
         last = to;
         if (from.y == to.y)
             return;
-        Edge e = from.y < to.y ? Edge{from.x, from.y, to.x, to.y, 1, 0, 0} : Edge{to.x, to.y, from.x, from.y, -1, 0, 0};
+        Edge e = from.y < to.y ? Edge{from.x, from.y, to.x, to.y, 1, 0, 0, 0, 0, 0, 0}
+                               : Edge{to.x, to.y, from.x, from.y, -1, 0, 0, 0, 0, 0, 0};
         // Rows whose centre line y0 <= c < y1 crosses.
         e.firstRow = ceilDiv(e.y0 - kHalf, kUnit);
         e.lastRow = ceilDiv(e.y1 - kHalf, kUnit) - 1;
@@ -82,15 +114,25 @@ private:
     }
 };
 
-bool finitePoint(QPointF p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
-
+// Empty when a point does not map to a finite one.
 Edges edgesOf(const QPainterPath &path, const QTransform &toDevice)
 {
     Edges edges;
+    const bool affine = toDevice.type() <= QTransform::TxShear;
+    const double m11 = toDevice.m11(), m12 = toDevice.m12(), m21 = toDevice.m21(), m22 = toDevice.m22(),
+                 dx = toDevice.dx(), dy = toDevice.dy();
+    bool finite = true;
+    const auto map = [&](const QPainterPath::Element &e) {
+        const QPointF p = affine ? QPointF(m11 * e.x + m21 * e.y + dx, m12 * e.x + m22 * e.y + dy)
+                                 : toDevice.map(QPointF(e.x, e.y));
+        finite = finite && std::isfinite(p.x()) && std::isfinite(p.y());
+        return p;
+    };
+    const auto length = [](QPointF v) { return std::sqrt(v.x() * v.x() + v.y() * v.y()); };
     QPointF at;
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPainterPath::Element e = path.elementAt(i);
-        const QPointF p = toDevice.map(QPointF(e.x, e.y));
+        const QPointF p = map(e);
         if (e.isMoveTo()) {
             edges.moveTo(p);
             at = p;
@@ -99,13 +141,15 @@ Edges edgesOf(const QPainterPath &path, const QTransform &toDevice)
             at = p;
         } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
             const QPointF c1 = p;
-            const QPointF c2 = toDevice.map(QPointF(path.elementAt(i + 1).x, path.elementAt(i + 1).y));
-            const QPointF to = toDevice.map(QPointF(path.elementAt(i + 2).x, path.elementAt(i + 2).y));
+            const QPointF c2 = map(path.elementAt(i + 1));
+            const QPointF to = map(path.elementAt(i + 2));
+            if (!finite)
+                break;
             i += 2;
             // Equal steps of t, as many as keep every chord within the
             // flatness of the curve.
             const QPointF d1 = at - 2 * c1 + c2, d2 = c1 - 2 * c2 + to;
-            const double bend = std::max(std::hypot(d1.x(), d1.y()), std::hypot(d2.x(), d2.y()));
+            const double bend = std::max(length(d1), length(d2));
             const double steps = std::ceil(std::sqrt(6 * bend / (8 * AliasedFill::kFlatness)));
             const int n = std::isfinite(steps) ? std::clamp(int(steps), 1, kMaxSegmentsPerCurve) : 1;
             for (int k = 1; k < n; ++k) {
@@ -116,8 +160,49 @@ Edges edgesOf(const QPainterPath &path, const QTransform &toDevice)
             at = to;
         }
     }
+    if (!finite)
+        return {};
     edges.close();
     return edges;
+}
+
+// x * a / 255 on each of the four channels, rounded as the painter does.
+uint32_t byteMul(uint32_t x, uint32_t a)
+{
+    uint32_t t = (x & 0xff00ff) * a;
+    t = ((t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * a;
+    x = (x + ((x >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return x | t;
+}
+
+// A solid colour laid over a picture the painter draws on, straight into
+// its pixels, with the painter's own arithmetic; false where the painter's
+// state (a clip, another composition, opacity) must have its say.
+bool fillSolid(QPainter &p, const std::vector<AliasedFill::Run> &runs, const QBrush &brush)
+{
+    if (brush.style() != Qt::SolidPattern || p.hasClipping() || p.opacity() != 1
+        || p.compositionMode() != QPainter::CompositionMode_SourceOver || !p.paintEngine()
+        || p.paintEngine()->type() != QPaintEngine::Raster || p.device()->devType() != QInternal::Image)
+        return false;
+    auto *image = static_cast<QImage *>(p.device());
+    if (image->format() != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    const uint32_t colour = brush.color().rgba64().premultiplied().toArgb32();
+    const uint32_t keep = 255 - qAlpha(colour);
+    // The painter holds these pixels already; a detaching write would
+    // leave it drawing on another copy.
+    uchar *const bits = const_cast<uchar *>(image->constBits());
+    const qsizetype stride = image->bytesPerLine();
+    for (const AliasedFill::Run &r : runs) {
+        auto *line = reinterpret_cast<uint32_t *>(bits + stride * r.y);
+        if (keep == 0)
+            std::fill(line + r.x0, line + r.x1, colour);
+        else if (qAlpha(colour) != 0)
+            for (int x = r.x0; x < r.x1; ++x)
+                line[x] = colour + byteMul(line[x], keep);
+    }
+    return true;
 }
 
 } // namespace
@@ -128,9 +213,6 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
     std::vector<Run> out;
     if (clip.isEmpty() || path.isEmpty())
         return out;
-    for (int i = 0; i < path.elementCount(); ++i)
-        if (!finitePoint(toDevice.map(QPointF(path.elementAt(i).x, path.elementAt(i).y))))
-            return out;
     Edges edges = edgesOf(path, toDevice);
     std::vector<Edge> &list = edges.list;
     if (list.empty())
@@ -144,29 +226,32 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
     const bool evenOdd = path.fillRule() == Qt::OddEvenFill;
     const int64_t left = clip.left(), right = int64_t(clip.right()) + 1;
 
-    std::vector<const Edge *> active;
-    std::vector<std::pair<int64_t, int>> crossings;
+    // Edges crossing the current row, kept in the order of their
+    // crossings: from one row to the next that order barely changes.
+    std::vector<Edge *> active;
     size_t next = 0;
     for (int64_t row = top; row <= bottom; ++row) {
-        while (next < list.size() && list[next].firstRow <= row)
-            active.push_back(&list[next++]);
-        std::erase_if(active, [row](const Edge *e) { return e->lastRow < row; });
-        crossings.clear();
-        const int64_t centre = row * kUnit + kHalf;
-        for (const Edge *e : active) {
-            // The first pixel whose centre is at or right of the crossing.
-            const int64_t dy = e->y1 - e->y0;
-            const int64_t first = ceilDiv((e->x0 - kHalf) * dy + (centre - e->y0) * (e->x1 - e->x0), kUnit * dy);
-            crossings.push_back({first, e->winding});
+        for (; next < list.size() && list[next].firstRow <= row; ++next) {
+            if (list[next].lastRow < row)
+                continue; // above the clip
+            list[next].startAt(row);
+            active.push_back(&list[next]);
         }
-        std::sort(crossings.begin(), crossings.end());
+        for (size_t k = 1; k < active.size(); ++k) {
+            Edge *e = active[k];
+            const int64_t x = e->pixel();
+            size_t j = k;
+            for (; j > 0 && active[j - 1]->pixel() > x; --j)
+                active[j] = active[j - 1];
+            active[j] = e;
+        }
         int winding = 0;
-        for (size_t k = 0; k + 1 < crossings.size(); ++k) {
-            winding += crossings[k].second;
+        for (size_t k = 0; k + 1 < active.size(); ++k) {
+            winding += active[k]->winding;
             if (evenOdd ? (winding & 1) == 0 : winding == 0)
                 continue;
-            const int64_t x0 = std::max(crossings[k].first, left);
-            const int64_t x1 = std::min(crossings[k + 1].first, right);
+            const int64_t x0 = std::max(active[k]->pixel(), left);
+            const int64_t x1 = std::min(active[k + 1]->pixel(), right);
             if (x0 >= x1)
                 continue;
             if (!out.empty() && out.back().y == row && out.back().x1 >= x0)
@@ -174,6 +259,14 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
             else
                 out.push_back({int(row), int(x0), int(x1)});
         }
+        size_t kept = 0;
+        for (Edge *e : active) {
+            if (e->lastRow > row) {
+                e->step();
+                active[kept++] = e;
+            }
+        }
+        active.resize(kept);
     }
     return out;
 }
@@ -184,7 +277,7 @@ void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QTransform &
     if (!device || brush.style() == Qt::NoBrush)
         return;
     const std::vector<Run> filled = runs(path, toDevice, QRect(0, 0, device->width(), device->height()));
-    if (filled.empty())
+    if (filled.empty() || fillSolid(p, filled, brush))
         return;
     // Runs that repeat on the rows below become one rectangle.
     std::vector<QRect> rects;

@@ -857,6 +857,22 @@ TEST(PlayerRender, LowQualityDrawsNoIntermediateEdgeColours)
     EXPECT_GT(intermediates(player.renderImage(QSize(100, 100), swf::StageQuality::High)), 20);
 }
 
+TEST(PlayerRender, LowQualityDecidesEdgesNearACentreOnThePlayersGrid)
+{
+    // The edge from (261.85, 61.15) to (258.75, 81.95) passes 0.00024 px
+    // left of the centre of pixel (261, 63); with its ends on the 1/256
+    // pixel grid, right of it.
+    SwfWriter w = stageOf(320, 100);
+    SwfShape shape;
+    shape.styles.fills = {SwfFillStyle::solid(255, 0, 0)};
+    shape.setStyles(0u, 1u).moveTo(5237, 1223).polygon({{-62, 416}, {825, 0}, {0, -416}, {-763, 0}});
+    w.defineShape(3, 1, {5175, 6000, 1223, 1639}, shape);
+    w.placeObject(1, 1, at(0, 0)).showFrame();
+    const QImage img = swf::Player(load(w)).renderImage(QSize(320, 100), swf::StageQuality::Low);
+    EXPECT_TRUE(colourNear(img, 261, 63, kWhite, 0));
+    EXPECT_TRUE(colourNear(img, 262, 63, Qt::red, 0));
+}
+
 TEST(PlayerRender, LowQualityGivesPixelsCentredOnAnEdgeToTheAreaRightOfAndBelowIt)
 {
     // Edges at 10 and 1010 twips lie on the centres of pixels 0 and 50.
