@@ -1,10 +1,7 @@
 #include "engines/flashplayer/SwfAliasedFill.h"
 
 #include <QPainter>
-#include <QImage>
 #include <QPaintDevice>
-#include <QPaintEngine>
-#include <QRgba64>
 
 #include <algorithm>
 #include <cmath>
@@ -70,7 +67,8 @@ struct Edge {
 
 class Edges {
 public:
-    std::vector<Edge> list;
+    explicit Edges(std::vector<Edge> &into) : list(into) { list.clear(); }
+    std::vector<Edge> &list;
 
     void moveTo(QPointF p)
     {
@@ -114,10 +112,10 @@ private:
     }
 };
 
-// Empty when a point does not map to a finite one.
-Edges edgesOf(const QPainterPath &path, const QTransform &toDevice)
+// False when a point does not map to a finite one.
+bool edgesOf(const QPainterPath &path, const QTransform &toDevice, std::vector<Edge> &into)
 {
-    Edges edges;
+    Edges edges(into);
     const bool affine = toDevice.type() <= QTransform::TxShear;
     const double m11 = toDevice.m11(), m12 = toDevice.m12(), m21 = toDevice.m21(), m22 = toDevice.m22(),
                  dx = toDevice.dx(), dy = toDevice.dy();
@@ -160,49 +158,8 @@ Edges edgesOf(const QPainterPath &path, const QTransform &toDevice)
             at = to;
         }
     }
-    if (!finite)
-        return {};
     edges.close();
-    return edges;
-}
-
-// x * a / 255 on each of the four channels, rounded as the painter does.
-uint32_t byteMul(uint32_t x, uint32_t a)
-{
-    uint32_t t = (x & 0xff00ff) * a;
-    t = ((t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
-    x = ((x >> 8) & 0xff00ff) * a;
-    x = (x + ((x >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
-    return x | t;
-}
-
-// A solid colour laid over a picture the painter draws on, straight into
-// its pixels, with the painter's own arithmetic; false where the painter's
-// state (a clip, another composition, opacity) must have its say.
-bool fillSolid(QPainter &p, const std::vector<AliasedFill::Run> &runs, const QBrush &brush)
-{
-    if (brush.style() != Qt::SolidPattern || p.hasClipping() || p.opacity() != 1
-        || p.compositionMode() != QPainter::CompositionMode_SourceOver || !p.paintEngine()
-        || p.paintEngine()->type() != QPaintEngine::Raster || p.device()->devType() != QInternal::Image)
-        return false;
-    auto *image = static_cast<QImage *>(p.device());
-    if (image->format() != QImage::Format_ARGB32_Premultiplied)
-        return false;
-    const uint32_t colour = brush.color().rgba64().premultiplied().toArgb32();
-    const uint32_t keep = 255 - qAlpha(colour);
-    // The painter holds these pixels already; a detaching write would
-    // leave it drawing on another copy.
-    uchar *const bits = const_cast<uchar *>(image->constBits());
-    const qsizetype stride = image->bytesPerLine();
-    for (const AliasedFill::Run &r : runs) {
-        auto *line = reinterpret_cast<uint32_t *>(bits + stride * r.y);
-        if (keep == 0)
-            std::fill(line + r.x0, line + r.x1, colour);
-        else if (qAlpha(colour) != 0)
-            for (int x = r.x0; x < r.x1; ++x)
-                line[x] = colour + byteMul(line[x], keep);
-    }
-    return true;
+    return finite;
 }
 
 } // namespace
@@ -213,29 +170,43 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
     std::vector<Run> out;
     if (clip.isEmpty() || path.isEmpty())
         return out;
-    Edges edges = edgesOf(path, toDevice);
-    std::vector<Edge> &list = edges.list;
-    if (list.empty())
+    // Kept from call to call: a frame fills many shapes.
+    thread_local std::vector<Edge> list;
+    thread_local std::vector<Edge *> active;
+    thread_local std::vector<int32_t> firstOfRow, nextOfRow;
+    if (!edgesOf(path, toDevice, list) || list.empty() || list.size() >= size_t(INT32_MAX))
         return out;
-    std::sort(list.begin(), list.end(), [](const Edge &a, const Edge &b) { return a.firstRow < b.firstRow; });
-    int64_t lastRow = list.front().lastRow;
-    for (const Edge &e : list)
+    int64_t firstRow = list.front().firstRow, lastRow = list.front().lastRow;
+    for (const Edge &e : list) {
+        firstRow = std::min(firstRow, e.firstRow);
         lastRow = std::max(lastRow, e.lastRow);
-    const int64_t top = std::max<int64_t>(list.front().firstRow, clip.top());
+    }
+    const int64_t top = std::max<int64_t>(firstRow, clip.top());
     const int64_t bottom = std::min<int64_t>(lastRow, clip.bottom());
+    if (top > bottom)
+        return out;
     const bool evenOdd = path.fillRule() == Qt::OddEvenFill;
     const int64_t left = clip.left(), right = int64_t(clip.right()) + 1;
+    out.reserve(size_t(bottom - top + 1));
+    // Each edge listed under the first row of the clip it crosses.
+    firstOfRow.assign(size_t(bottom - top + 1), -1);
+    nextOfRow.resize(list.size());
+    for (size_t i = 0; i < list.size(); ++i) {
+        const Edge &e = list[i];
+        if (e.lastRow < top || e.firstRow > bottom)
+            continue;
+        const size_t at = size_t(std::max(e.firstRow, top) - top);
+        nextOfRow[i] = firstOfRow[at];
+        firstOfRow[at] = int32_t(i);
+    }
 
     // Edges crossing the current row, kept in the order of their
     // crossings: from one row to the next that order barely changes.
-    std::vector<Edge *> active;
-    size_t next = 0;
+    active.clear();
     for (int64_t row = top; row <= bottom; ++row) {
-        for (; next < list.size() && list[next].firstRow <= row; ++next) {
-            if (list[next].lastRow < row)
-                continue; // above the clip
-            list[next].startAt(row);
-            active.push_back(&list[next]);
+        for (int32_t i = firstOfRow[size_t(row - top)]; i >= 0; i = nextOfRow[size_t(i)]) {
+            list[size_t(i)].startAt(row);
+            active.push_back(&list[size_t(i)]);
         }
         for (size_t k = 1; k < active.size(); ++k) {
             Edge *e = active[k];
@@ -271,13 +242,14 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
     return out;
 }
 
-void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QTransform &toDevice, const QBrush &brush)
+void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
 {
     const QPaintDevice *device = p.device();
     if (!device || brush.style() == Qt::NoBrush)
         return;
+    const QTransform toDevice = p.deviceTransform();
     const std::vector<Run> filled = runs(path, toDevice, QRect(0, 0, device->width(), device->height()));
-    if (filled.empty() || fillSolid(p, filled, brush))
+    if (filled.empty())
         return;
     // Runs that repeat on the rows below become one rectangle.
     std::vector<QRect> rects;
@@ -303,21 +275,34 @@ void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QTransform &
             here.push_back(rects.size() - 1);
         }
     }
-    const QTransform world = p.worldTransform();
-    const QPen pen = p.pen();
-    const QBrush oldBrush = p.brush();
-    const QPointF origin = p.brushOrigin();
+    // The painter's own filling of rectangles is as fast as any; only its
+    // transforms, pen and brush are set aside for it.
     QBrush placed = brush;
-    placed.setTransform(brush.transform() * toDevice);
+    if (brush.style() != Qt::SolidPattern)
+        placed.setTransform(brush.transform() * toDevice);
+    const QTransform world = p.worldTransform();
+    const bool view = p.viewTransformEnabled() && p.window() != p.viewport();
+    const QPen pen = p.pen();
+    const bool penOn = pen.style() != Qt::NoPen;
+    const QBrush previous = p.brush();
+    const QPointF origin = p.brushOrigin();
+    if (view)
+        p.setViewTransformEnabled(false);
     p.setWorldTransform(QTransform());
-    p.setPen(Qt::NoPen);
+    if (penOn)
+        p.setPen(Qt::NoPen);
     p.setBrush(placed);
-    p.setBrushOrigin(0, 0);
+    if (!origin.isNull())
+        p.setBrushOrigin(0, 0);
     p.drawRects(rects.data(), int(rects.size()));
-    p.setBrushOrigin(origin);
-    p.setBrush(oldBrush);
-    p.setPen(pen);
+    if (!origin.isNull())
+        p.setBrushOrigin(origin);
+    p.setBrush(previous);
+    if (penOn)
+        p.setPen(pen);
     p.setWorldTransform(world);
+    if (view)
+        p.setViewTransformEnabled(true);
 }
 
 } // namespace swf

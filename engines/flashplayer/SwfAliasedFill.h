@@ -29,9 +29,8 @@ public:
     };
     static std::vector<Run> runs(const QPainterPath &path, const QTransform &toDevice, const QRect &clip);
 
-    // Fills path (local units, placed by toDevice) with brush (also local
-    // units); the painter's world transform is ignored and kept.
-    static void fill(QPainter &p, const QPainterPath &path, const QTransform &toDevice, const QBrush &brush);
+    // As QPainter::fillPath, path and brush in the painter's coordinates.
+    static void fill(QPainter &p, const QPainterPath &path, const QBrush &brush);
 };
 
 } // namespace swf

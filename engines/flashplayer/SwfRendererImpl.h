@@ -514,7 +514,7 @@ struct Renderer::Impl {
         if (p.testRenderHint(QPainter::Antialiasing))
             p.fillPath(path, brush);
         else
-            AliasedFill::fill(p, path, p.worldTransform(), brush);
+            AliasedFill::fill(p, path, brush);
     }
     void setHints(QPainter &p) const
     {

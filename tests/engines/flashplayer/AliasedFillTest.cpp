@@ -128,9 +128,11 @@ TEST(AliasedFill, PaintsTheRunsWithTheBrushWhereTheShapeIs)
     QImage image(80, 60, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::white);
     QPainter p(&image);
-    p.setWorldTransform(QTransform::fromTranslate(1000, 1000)); // ignored and kept
-    AliasedFill::fill(p, shape, place, QBrush(ramp));
-    EXPECT_EQ(p.worldTransform(), QTransform::fromTranslate(1000, 1000));
+    // The painter's window and world transforms together.
+    p.setWindow(0, 0, 160, 120);
+    p.setWorldTransform(place * QTransform::fromScale(2, 2));
+    AliasedFill::fill(p, shape, QBrush(ramp));
+    EXPECT_EQ(p.worldTransform(), place * QTransform::fromScale(2, 2));
     p.end();
 
     const auto pixels = pixelsOf(AliasedFill::runs(shape, place, image.rect()));
