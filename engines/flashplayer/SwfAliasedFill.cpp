@@ -164,18 +164,20 @@ bool edgesOf(const QPainterPath &path, const QTransform &toDevice, std::vector<E
 
 } // namespace
 
-std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const QTransform &toDevice,
-                                                const QRect &clip)
+namespace {
+
+void runsInto(std::vector<AliasedFill::Run> &out, const QPainterPath &path, const QTransform &toDevice,
+              const QRect &clip)
 {
-    std::vector<Run> out;
+    out.clear();
     if (clip.isEmpty() || path.isEmpty())
-        return out;
+        return;
     // Kept from call to call: a frame fills many shapes.
     thread_local std::vector<Edge> list;
     thread_local std::vector<Edge *> active;
     thread_local std::vector<int32_t> firstOfRow, nextOfRow;
     if (!edgesOf(path, toDevice, list) || list.empty() || list.size() >= size_t(INT32_MAX))
-        return out;
+        return;
     int64_t firstRow = list.front().firstRow, lastRow = list.front().lastRow;
     for (const Edge &e : list) {
         firstRow = std::min(firstRow, e.firstRow);
@@ -184,7 +186,7 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
     const int64_t top = std::max<int64_t>(firstRow, clip.top());
     const int64_t bottom = std::min<int64_t>(lastRow, clip.bottom());
     if (top > bottom)
-        return out;
+        return;
     const bool evenOdd = path.fillRule() == Qt::OddEvenFill;
     const int64_t left = clip.left(), right = int64_t(clip.right()) + 1;
     out.reserve(size_t(bottom - top + 1));
@@ -239,6 +241,15 @@ std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const 
         }
         active.resize(kept);
     }
+}
+
+} // namespace
+
+std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const QTransform &toDevice,
+                                                const QRect &clip)
+{
+    std::vector<Run> out;
+    runsInto(out, path, toDevice, clip);
     return out;
 }
 
@@ -248,12 +259,16 @@ void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QBrush &brus
     if (!device || brush.style() == Qt::NoBrush)
         return;
     const QTransform toDevice = p.deviceTransform();
-    const std::vector<Run> filled = runs(path, toDevice, QRect(0, 0, device->width(), device->height()));
+    thread_local std::vector<Run> filled;
+    thread_local std::vector<QRect> rects;
+    thread_local std::vector<size_t> above, here;
+    runsInto(filled, path, toDevice, QRect(0, 0, device->width(), device->height()));
     if (filled.empty())
         return;
     // Runs that repeat on the rows below become one rectangle.
-    std::vector<QRect> rects;
-    std::vector<size_t> above, here;
+    rects.clear();
+    above.clear();
+    here.clear();
     int row = filled.front().y;
     size_t k = 0;
     for (const Run &r : filled) {
@@ -276,30 +291,37 @@ void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QBrush &brus
         }
     }
     // The painter's own filling of rectangles is as fast as any; only its
-    // transforms, pen and brush are set aside for it.
-    QBrush placed = brush;
-    if (brush.style() != Qt::SolidPattern)
-        placed.setTransform(brush.transform() * toDevice);
+    // transforms, and for many rectangles its pen and brush, are set aside
+    // for it.
     const QTransform world = p.worldTransform();
     const bool view = p.viewTransformEnabled() && p.window() != p.viewport();
-    const QPen pen = p.pen();
-    const bool penOn = pen.style() != Qt::NoPen;
-    const QBrush previous = p.brush();
-    const QPointF origin = p.brushOrigin();
     if (view)
         p.setViewTransformEnabled(false);
     p.setWorldTransform(QTransform());
-    if (penOn)
-        p.setPen(Qt::NoPen);
-    p.setBrush(placed);
-    if (!origin.isNull())
-        p.setBrushOrigin(0, 0);
-    p.drawRects(rects.data(), int(rects.size()));
-    if (!origin.isNull())
-        p.setBrushOrigin(origin);
-    p.setBrush(previous);
-    if (penOn)
-        p.setPen(pen);
+    if (brush.style() == Qt::SolidPattern && rects.size() <= 8) {
+        const QColor colour = brush.color();
+        for (const QRect &r : rects)
+            p.fillRect(r, colour);
+    } else {
+        QBrush placed = brush;
+        if (brush.style() != Qt::SolidPattern)
+            placed.setTransform(brush.transform() * toDevice);
+        const QPen pen = p.pen();
+        const bool penOn = pen.style() != Qt::NoPen;
+        const QBrush previous = p.brush();
+        const QPointF origin = p.brushOrigin();
+        if (penOn)
+            p.setPen(Qt::NoPen);
+        p.setBrush(placed);
+        if (!origin.isNull())
+            p.setBrushOrigin(0, 0);
+        p.drawRects(rects.data(), int(rects.size()));
+        if (!origin.isNull())
+            p.setBrushOrigin(origin);
+        p.setBrush(previous);
+        if (penOn)
+            p.setPen(pen);
+    }
     p.setWorldTransform(world);
     if (view)
         p.setViewTransformEnabled(true);
