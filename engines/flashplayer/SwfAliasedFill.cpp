@@ -50,8 +50,10 @@ struct Edge {
         const int64_t n = (x0 - kHalf) * dy + (row * kUnit + kHalf - y0) * dx;
         quotient = floorDiv(n, d);
         remainder = n - quotient * d;
-        stepQuotient = floorDiv(kUnit * dx, d);
-        stepRemainder = kUnit * dx - stepQuotient * d;
+        if (lastRow > row) { // most edges of a curve cross a row or two
+            stepQuotient = floorDiv(kUnit * dx, d);
+            stepRemainder = kUnit * dx - stepQuotient * d;
+        }
     }
     int64_t pixel() const { return quotient + (remainder > 0); }
     void step()
