@@ -20,7 +20,8 @@ constexpr int64_t kHalf = kUnit / 2;
 // Whole twips first, then the grid: 256 / 20 = 64 / 5, never a tie.
 int64_t toGrid(double v)
 {
-    const double scaled = std::clamp(v, -kLimit, kLimit) * 20;
+    // (A NaN, from curves of enormous points, ends at the lower limit.)
+    const double scaled = (v > -kLimit ? (v < kLimit ? v : kLimit) : -kLimit) * 20;
     const int64_t twips = int64_t(scaled + (scaled < 0 ? -0.5 : 0.5));
     const int64_t n = twips * (kUnit / 4);
     return n < 0 ? -((-n + 2) / 5) : (n + 2) / 5;
@@ -133,6 +134,8 @@ bool edgesOf(const QPainterPath &path, const QTransform &toDevice, std::vector<E
     for (int i = 0; i < path.elementCount(); ++i) {
         const QPainterPath::Element e = path.elementAt(i);
         const QPointF p = map(e);
+        if (!finite)
+            break;
         if (e.isMoveTo()) {
             edges.moveTo(p);
             at = p;

@@ -114,6 +114,9 @@ TEST(AliasedFill, StaysInsideTheClipWhateverTheCoordinates)
     EXPECT_EQ(AliasedFill::runs(above, {}, clip), AliasedFill::runs(below, {}, clip));
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_TRUE(AliasedFill::runs(polygon({{0, 0}, {nan, 0}, {50, 50}}), {}, clip).empty());
+    EXPECT_TRUE(AliasedFill::runs(polygon({{0, 0}, {1e10, 0}, {50, 50}}), QTransform::fromScale(1e300, 1e300), clip)
+                    .empty())
+        << "beyond the largest double";
     EXPECT_TRUE(AliasedFill::runs(polygon({{0, 0}, {50, 0}, {50, 50}}), QTransform::fromScale(0, 1), clip).empty());
 }
 
