@@ -13,10 +13,10 @@ class QPainter;
 namespace swf {
 
 // A pixel is filled when its centre is inside the outline. The outline's
-// points are first moved to whole device twips and then to the 1/256
-// pixel grid the player's rasteriser works on; a centre that falls exactly
-// on an edge belongs to the area right of or below it. Curves become
-// chords within a tenth of a pixel.
+// points are first moved to whole device twips and then to a 1/256 pixel
+// grid, which is where the player's own pictures put its edges; a centre
+// that falls exactly on an edge belongs to the area right of or below it.
+// Curves become chords within a tenth of a pixel.
 class AliasedFill {
 public:
     static constexpr double kFlatness = 0.1;  // device pixels
