@@ -167,10 +167,6 @@ bool edgesOf(const QPainterPath &path, const QTransform &toDevice, std::vector<E
     return finite;
 }
 
-} // namespace
-
-namespace {
-
 void runsInto(std::vector<AliasedFill::Run> &out, const QPainterPath &path, const QTransform &toDevice,
               const QRect &clip)
 {
@@ -248,35 +244,16 @@ void runsInto(std::vector<AliasedFill::Run> &out, const QPainterPath &path, cons
     }
 }
 
-} // namespace
-
-std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const QTransform &toDevice,
-                                                const QRect &clip)
+// Runs that repeat on the rows below become one rectangle.
+void rectanglesOf(const std::vector<AliasedFill::Run> &runs, std::vector<QRect> &rects)
 {
-    std::vector<Run> out;
-    runsInto(out, path, toDevice, clip);
-    return out;
-}
-
-void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
-{
-    const QPaintDevice *device = p.device();
-    if (!device || brush.style() == Qt::NoBrush)
-        return;
-    const QTransform toDevice = p.deviceTransform();
-    thread_local std::vector<Run> filled;
-    thread_local std::vector<QRect> rects;
-    thread_local std::vector<size_t> above, here;
-    runsInto(filled, path, toDevice, QRect(0, 0, device->width(), device->height()));
-    if (filled.empty())
-        return;
-    // Runs that repeat on the rows below become one rectangle.
+    thread_local std::vector<size_t> above, here; // open rectangles of the last row and this one
     rects.clear();
     above.clear();
     here.clear();
-    int row = filled.front().y;
+    int row = runs.front().y;
     size_t k = 0;
-    for (const Run &r : filled) {
+    for (const AliasedFill::Run &r : runs) {
         if (r.y != row) {
             above.swap(here);
             here.clear();
@@ -295,12 +272,36 @@ void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QBrush &brus
             here.push_back(rects.size() - 1);
         }
     }
+}
+
+} // namespace
+
+std::vector<AliasedFill::Run> AliasedFill::runs(const QPainterPath &path, const QTransform &toDevice,
+                                                const QRect &clip)
+{
+    std::vector<Run> out;
+    runsInto(out, path, toDevice, clip);
+    return out;
+}
+
+void AliasedFill::fill(QPainter &p, const QPainterPath &path, const QBrush &brush)
+{
+    const QPaintDevice *device = p.device();
+    if (!device || brush.style() == Qt::NoBrush)
+        return;
+    const QTransform toDevice = p.deviceTransform();
+    thread_local std::vector<Run> filled;
+    thread_local std::vector<QRect> rects;
+    runsInto(filled, path, toDevice, QRect(0, 0, device->width(), device->height()));
+    if (filled.empty())
+        return;
+    rectanglesOf(filled, rects);
     // The painter's own filling of rectangles is as fast as any (a few at
     // a time faster still, with its shortcuts for plain colours and scaled
     // bitmaps); only its transforms, and for many rectangles its pen and
-    // brush, are set aside for it.
-    // Brushes are placed as the painter places them: by their own
-    // transform, the brush origin, then the painter's transforms.
+    // brush, are set aside for it. The brush is placed as the painter
+    // places it: by its own transform, the brush origin, then the
+    // painter's transforms.
     const QPointF origin = p.brushOrigin();
     QBrush placed = brush;
     if (brush.style() != Qt::SolidPattern)
