@@ -173,6 +173,15 @@ struct Host {
         if (auto init = handle ? reinterpret_cast<MM_InitWrapperProc>(::dlsym(handle, "MM_InitWrapper")) : nullptr)
             init(table.entries, size);
     }
+    // As a host that unloads its extensions before it ends; without this the
+    // record's last user would be a process gone without closing it.
+    ~Host()
+    {
+        if (handle)
+            ::dlclose(handle);
+    }
+    Host(const Host &) = delete;
+    Host &operator=(const Host &) = delete;
     // The native's success, then its result ("-" when it set none).
     QString call(const QString &name, std::vector<jsval> args)
     {
