@@ -39,32 +39,42 @@ struct Edge {
     int64_t x0, y0, x1, y1; // grid units, y0 < y1
     int winding;
     int64_t firstRow, lastRow;
-    // The first pixel at or right of the crossing on the current row is
-    // quotient + (remainder > 0), over kUnit * (y1 - y0); stepped a row
-    // at a time without dividing.
-    int64_t quotient, remainder, stepQuotient, stepRemainder;
+};
 
-    void startAt(int64_t row)
+// An edge on the rows it crosses, kept whole in one cache line: a row's
+// pass reads nothing else. The first pixel at or right of the crossing is
+// quotient + (remainder > 0), over denominator = kUnit * (y1 - y0), and is
+// stepped a row at a time without dividing.
+struct alignas(64) Crossing {
+    int64_t pixel;
+    int64_t quotient, remainder, denominator, stepQuotient, stepRemainder;
+    int64_t lastRow;
+    int winding;
+
+    Crossing(const Edge &e, int64_t row) : lastRow(e.lastRow), winding(e.winding)
     {
-        const int64_t dy = y1 - y0, d = kUnit * dy;
-        const int64_t dx = x1 - x0;
-        const int64_t n = (x0 - kHalf) * dy + (row * kUnit + kHalf - y0) * dx;
-        quotient = floorDiv(n, d);
-        remainder = n - quotient * d;
+        const int64_t dy = e.y1 - e.y0;
+        const int64_t dx = e.x1 - e.x0;
+        denominator = kUnit * dy;
+        const int64_t n = (e.x0 - kHalf) * dy + (row * kUnit + kHalf - e.y0) * dx;
+        quotient = floorDiv(n, denominator);
+        remainder = n - quotient * denominator;
+        pixel = quotient + (remainder > 0);
         if (lastRow > row) { // most edges of a curve cross a row or two
-            stepQuotient = floorDiv(kUnit * dx, d);
-            stepRemainder = kUnit * dx - stepQuotient * d;
+            stepQuotient = floorDiv(kUnit * dx, denominator);
+            stepRemainder = kUnit * dx - stepQuotient * denominator;
+        } else {
+            stepQuotient = stepRemainder = 0;
         }
     }
-    int64_t pixel() const { return quotient + (remainder > 0); }
     void step()
     {
-        quotient += stepQuotient;
+        // Without a branch: whether the remainder carries is a coin toss.
         remainder += stepRemainder;
-        if (remainder >= kUnit * (y1 - y0)) {
-            remainder -= kUnit * (y1 - y0);
-            ++quotient;
-        }
+        const int64_t carry = remainder >= denominator;
+        remainder -= denominator & -carry;
+        quotient += stepQuotient + carry;
+        pixel = quotient + (remainder > 0);
     }
 };
 
@@ -105,8 +115,8 @@ private:
         last = to;
         if (from.y == to.y)
             return;
-        Edge e = from.y < to.y ? Edge{from.x, from.y, to.x, to.y, 1, 0, 0, 0, 0, 0, 0}
-                               : Edge{to.x, to.y, from.x, from.y, -1, 0, 0, 0, 0, 0, 0};
+        Edge e = from.y < to.y ? Edge{from.x, from.y, to.x, to.y, 1, 0, 0}
+                               : Edge{to.x, to.y, from.x, from.y, -1, 0, 0};
         // Rows whose centre line y0 <= c < y1 crosses.
         e.firstRow = ceilDiv(e.y0 - kHalf, kUnit);
         e.lastRow = ceilDiv(e.y1 - kHalf, kUnit) - 1;
@@ -175,7 +185,7 @@ void runsInto(std::vector<AliasedFill::Run> &out, const QPainterPath &path, cons
         return;
     // Kept from call to call: a frame fills many shapes.
     thread_local std::vector<Edge> list;
-    thread_local std::vector<Edge *> active;
+    thread_local std::vector<Crossing> active;
     thread_local std::vector<int32_t> firstOfRow, nextOfRow;
     if (!edgesOf(path, toDevice, list) || list.empty() || list.size() >= size_t(INT32_MAX))
         return;
@@ -207,25 +217,24 @@ void runsInto(std::vector<AliasedFill::Run> &out, const QPainterPath &path, cons
     // crossings: from one row to the next that order barely changes.
     active.clear();
     for (int64_t row = top; row <= bottom; ++row) {
-        for (int32_t i = firstOfRow[size_t(row - top)]; i >= 0; i = nextOfRow[size_t(i)]) {
-            list[size_t(i)].startAt(row);
-            active.push_back(&list[size_t(i)]);
-        }
+        for (int32_t i = firstOfRow[size_t(row - top)]; i >= 0; i = nextOfRow[size_t(i)])
+            active.emplace_back(list[size_t(i)], row);
         for (size_t k = 1; k < active.size(); ++k) {
-            Edge *e = active[k];
-            const int64_t x = e->pixel();
+            if (active[k - 1].pixel <= active[k].pixel)
+                continue;
+            const Crossing c = active[k];
             size_t j = k;
-            for (; j > 0 && active[j - 1]->pixel() > x; --j)
+            for (; j > 0 && active[j - 1].pixel > c.pixel; --j)
                 active[j] = active[j - 1];
-            active[j] = e;
+            active[j] = c;
         }
         int winding = 0;
         for (size_t k = 0; k + 1 < active.size(); ++k) {
-            winding += active[k]->winding;
+            winding += active[k].winding;
             if (evenOdd ? (winding & 1) == 0 : winding == 0)
                 continue;
-            const int64_t x0 = std::max(active[k]->pixel(), left);
-            const int64_t x1 = std::min(active[k + 1]->pixel(), right);
+            const int64_t x0 = std::max(active[k].pixel, left);
+            const int64_t x1 = std::min(active[k + 1].pixel, right);
             if (x0 >= x1)
                 continue;
             if (!out.empty() && out.back().y == row && out.back().x1 >= x0)
@@ -234,13 +243,14 @@ void runsInto(std::vector<AliasedFill::Run> &out, const QPainterPath &path, cons
                 out.push_back({int(row), int(x0), int(x1)});
         }
         size_t kept = 0;
-        for (Edge *e : active) {
-            if (e->lastRow > row) {
-                e->step();
-                active[kept++] = e;
+        for (size_t k = 0; k < active.size(); ++k) {
+            if (active[k].lastRow > row) {
+                if (kept != k)
+                    active[kept] = active[k];
+                active[kept++].step();
             }
         }
-        active.resize(kept);
+        active.erase(active.begin() + std::ptrdiff_t(kept), active.end());
     }
 }
 
